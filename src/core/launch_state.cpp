@@ -1,0 +1,7 @@
+#include "core/launch_state.h"
+
+namespace turv {
+
+LaunchState Launch;
+
+}  // namespace turv

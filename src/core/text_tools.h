@@ -1,0 +1,14 @@
+// Small text rules shared by the launch's units.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace turv {
+
+// The text without the characters of codes 0 to 32 at both ends.
+std::string TrimControls(std::string_view text);
+// The text with A-Z lowered and every other byte unchanged.
+std::string LowerAsciiLetters(std::string_view text);
+
+}  // namespace turv

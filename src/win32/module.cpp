@@ -1,0 +1,47 @@
+// The running program: its file, its directory entry, its player resource
+// and the value the build sealed into it.
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/platform.h"
+#include "seal/seal_record.h"
+#include "win32/handles.h"
+
+// Patched after linking; volatile so that the compiler never folds the blank.
+extern "C" __attribute__((used)) const volatile turv::seal::Record turv_image_seal = {
+    {'t', 'u', 'r', 'v', '-', 'i', 'm', 'a', 'g', 'e', '-', 's', 'e', 'a', 'l', '1'}, 0, 0};
+
+namespace turv::platform {
+
+std::string ModuleFileName() {
+  std::vector<char> buffer(MAX_PATH + 1);
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return {};
+    if (n < buffer.size()) return std::string(buffer.data(), n);
+    buffer.resize(buffer.size() * 2);  // cut short: ask again with more room
+  }
+}
+
+std::optional<std::int32_t> FindEntrySize(const std::string& path) {
+  WIN32_FIND_DATAA entry{};
+  const win32::FindHandle find(::FindFirstFileA(path.c_str(), &entry));
+  if (!find) return std::nullopt;
+  return static_cast<std::int32_t>(entry.nFileSizeLow);
+}
+
+std::optional<std::span<const std::uint8_t>> FindRcData(int id) {
+  HRSRC info = ::FindResourceA(nullptr, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));  // RT_RCDATA
+  if (info == nullptr) return std::nullopt;
+  HGLOBAL loaded = ::LoadResource(nullptr, info);
+  const void* bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
+  if (bytes == nullptr) return std::nullopt;
+  return std::span(static_cast<const std::uint8_t*>(bytes), ::SizeofResource(nullptr, info));
+}
+
+std::int64_t ImageSizeLessPlayer() {
+  return turv_image_seal.imageLessPlayer;
+}
+
+}  // namespace turv::platform

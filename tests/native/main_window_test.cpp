@@ -1,0 +1,61 @@
+// The main window's design and its fit to the screen.
+#include "launch_fixture.h"
+
+namespace turv::testing {
+namespace {
+
+class MainWindowTest : public LaunchTest {
+ protected:
+  int FittedFontSize(int width, int height, int ppi) {
+    SetUp();
+    W().screenWidth = width;
+    W().screenHeight = height;
+    W().pixelsPerInch = ppi;
+    TForm5 form;
+    EXPECT_EQ(form.FontSize(), 14);  // 18 pixels at 96 pixels per inch
+    FitToScreen(form);
+    EXPECT_EQ(form.State(), platform::WindowState::Maximized);
+    return form.FontSize();
+  }
+};
+
+TEST_F(MainWindowTest, FitScalesOnlyTheFontPointSize) {
+  EXPECT_EQ(FittedFontSize(1024, 768, 96), 14);
+  EXPECT_EQ(FittedFontSize(1920, 1080, 96), 20);   // 14 * 1080 / 768 = 19.69
+  EXPECT_EQ(FittedFontSize(1280, 1024, 96), 18);   // 14 * 1280 / 1024 = 17.5, half away from zero
+  EXPECT_EQ(FittedFontSize(1024, 768, 120), 11);   // 14 * 96 / 120 = 11.2
+  EXPECT_EQ(FittedFontSize(1920, 1080, 144), 13);  // 20, then 20 * 96 / 144 = 13.3
+  EXPECT_EQ(FittedFontSize(800, 600, 96), 11);     // 14 * 800 / 1024 = 10.9
+}
+
+TEST_F(MainWindowTest, DesignAndCreationLook) {
+  const auto& design = Form5Design();
+  EXPECT_EQ(design.caption, "TURVALO");
+  EXPECT_EQ(design.width, 358);
+  EXPECT_EQ(design.height, 191);
+  EXPECT_TRUE(design.centreOnDesktop);
+  EXPECT_EQ(design.fontName, "MS Sans Serif");
+  EXPECT_EQ(design.fontHeight, -18);
+
+  MakePackage({});
+  platform::Application application;
+  TForm5 form;
+  application.CreateForm(form);
+  EXPECT_EQ(form.Color(), (platform::Rgb{100, 120, 140}));
+  EXPECT_EQ(form.State(), platform::WindowState::Maximized);
+  EXPECT_FALSE(W().form.shown);  // not on screen before the application runs
+  EXPECT_EQ(application.Title(), "Kurs");
+}
+
+TEST(MulDiv, RoundsHalfAwayFromZeroLikeWindows) {
+  using platform::MulDiv;
+  EXPECT_EQ(MulDiv(-18, 72, 96), -14);
+  EXPECT_EQ(MulDiv(27, 1, 2), 14);
+  EXPECT_EQ(MulDiv(-27, 1, 2), -14);
+  EXPECT_EQ(MulDiv(26, 1, 4), 7);
+  EXPECT_EQ(MulDiv(5, 1, 0), -1);
+  EXPECT_EQ(MulDiv(0x7FFFFFFF, 2, 1), -1);
+}
+
+}  // namespace
+}  // namespace turv::testing
