@@ -1,0 +1,74 @@
+// The presentation data region ("karu.pqd"): a fixed directory block, then
+// the packed files' bodies. One library for every reader and writer: the
+// packer, the player and the tests. Portable; no Windows headers.
+//
+//   offset 0        672,224 bytes  directory: entries of 234 bytes (2,872
+//                                  whole ones and the first 176 bytes of a
+//                                  2,873rd)
+//   offset 672,224                 the bodies, in entry order, no gaps
+//
+// Entry (234 bytes, integers little-endian):
+//   0    33  name: length byte, up to 32 characters (Windows-1252)
+//   33  185  caption: length byte, up to 184 characters (Windows-1252)
+//   218   8  body size, signed 64-bit
+//   226   8  body position, signed 64-bit, absolute; low 32 bits used
+// Used entries come first, in body order; every later entry is "0"/"0"/0/0.
+// Bytes the layout leaves open (after a short name or caption) are zero.
+// Bytes after the last body (an Authenticode certificate, say) are allowed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace turv::format {
+
+inline constexpr std::size_t kEntrySize = 234;
+inline constexpr std::size_t kDirectorySize = 672'224;
+inline constexpr std::size_t kMaxEntries = 2'872;  // whole entries in the block
+inline constexpr std::size_t kNameMax = 32;
+inline constexpr std::size_t kCaptionMax = 184;
+inline constexpr std::size_t kNameOffset = 0;
+inline constexpr std::size_t kCaptionOffset = 33;
+inline constexpr std::size_t kSizeOffset = 218;
+inline constexpr std::size_t kPositionOffset = 226;
+
+class FormatError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// One packed file. Texts are Windows-1252 bytes, as stored.
+struct Entry {
+  std::string name;
+  std::string caption;
+  std::int64_t size = 0;
+  std::int64_t position = 0;  // absolute offset in the data region
+  friend bool operator==(const Entry&, const Entry&) = default;
+};
+
+// The directory block for files of the given names, captions and sizes, in
+// this order; positions are assigned from kDirectorySize on. Throws
+// FormatError for a name of 0 or more than 32 characters, a caption over 184,
+// more than kMaxEntries files, or a negative size. Returns kDirectorySize
+// bytes. The entries' positions are written back into entries.
+std::vector<std::uint8_t> BuildDirectory(std::vector<Entry>& entries);
+
+// The used entries of a data region whose first kDirectorySize bytes are
+// directory and whose whole size is regionSize. Never trusts the bytes:
+// a length byte beyond its field, a size or position outside the region,
+// bodies out of order, overlapping or with gaps, a used entry after an
+// unused one, a directory shorter than the block: each throws FormatError
+// naming the entry (1-based) and what is wrong.
+std::vector<Entry> ParseDirectory(std::span<const std::uint8_t> directory,
+                                  std::uint64_t regionSize);
+
+// Windows-1252 <-> UTF-8. ToCp1252 throws FormatError for text that is not
+// UTF-8 or holds a character Windows-1252 cannot (naming it).
+std::string ToCp1252(std::string_view utf8);
+std::string ToUtf8(std::string_view cp1252);
+
+}  // namespace turv::format
