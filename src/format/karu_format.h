@@ -19,9 +19,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace turv::format {
@@ -65,6 +67,17 @@ std::vector<std::uint8_t> BuildDirectory(std::vector<Entry>& entries);
 // naming the entry (1-based) and what is wrong.
 std::vector<Entry> ParseDirectory(std::span<const std::uint8_t> directory,
                                   std::uint64_t regionSize);
+
+// Why a stored name cannot be a file name on Windows, or nothing when it
+// can: empty or longer than kNameMax, "." or "..", a control character or
+// one of <>:"/\|?*, a trailing dot or blank, or a device name (CON, NUL,
+// COM1, LPT1, ... with or without an extension). A name that passes is one
+// plain file name on every system: no separators, no way up or out.
+std::optional<std::string> NameProblem(std::string_view cp1252Name);
+
+// The name as Windows compares file names: Windows-1252 letters folded to
+// lower case. Two names that fold alike cannot both live in one folder.
+std::string FoldCase(std::string_view cp1252);
 
 // Windows-1252 <-> UTF-8. ToCp1252 throws FormatError for text that is not
 // UTF-8 or holds a character Windows-1252 cannot (naming it).
