@@ -1,7 +1,8 @@
 // The application object: initialisation, the main form, the startup show
 // mode, the message loop and the default error report.
-#include <commctrl.h>
 #include <windows.h>
+// needs windows.h first
+#include <commctrl.h>
 
 #include "gui/framework.h"
 #include "platform/app_texts.h"

@@ -1,6 +1,7 @@
 // The shell, system message boxes and the screen.
-#include <shellapi.h>
 #include <windows.h>
+// needs windows.h first
+#include <shellapi.h>
 
 #include "platform/platform.h"
 

@@ -1,0 +1,367 @@
+// Packages launched as a user launches them: from a folder of their own, with
+// the show mode a shell passes, each test with its own temporary folder.
+// The launchers carry a recording player (turv_rec) or a file that is no
+// program (turv_notprog); the user's side is played by the window probe.
+//   turv_e2e_tests BIN_DIR WORK_DIR
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+
+#include "window_probe.h"
+
+namespace turv {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::string binDir;
+std::string workRoot;
+
+// Paths handed in from the Linux side name the Z: drive.
+std::string WindowsPath(std::string path) {
+  if (!path.empty() && path[0] == '/') path = "Z:" + path;
+  for (char& c : path) c = c == '/' ? '\\' : c;
+  while (!path.empty() && path.back() == '\\') path.pop_back();
+  return path;
+}
+
+Bytes ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+bool Exists(const std::string& path) {
+  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+Bytes Random(std::size_t size, unsigned seed) {
+  std::mt19937 generator(seed);
+  Bytes bytes(size);
+  for (auto& b : bytes) b = static_cast<std::uint8_t>(generator());
+  return bytes;
+}
+
+Bytes Concat(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+void RemoveTree(const std::string& folder) {
+  WIN32_FIND_DATAA entry;
+  HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &entry);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = entry.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string path = folder + "\\" + name;
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        ::DeleteFileA(path.c_str());
+      }
+    } while (::FindNextFileA(find, &entry));
+    ::FindClose(find);
+  }
+  ::RemoveDirectoryA(folder.c_str());
+}
+
+struct PlayerRun {
+  std::string folder;
+  int argc = 0;
+  int show = 0;
+  std::string commandLine;
+};
+
+class LaunchE2E : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root = workRoot + "\\" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    RemoveTree(root);
+    ::CreateDirectoryA(workRoot.c_str(), nullptr);
+    ASSERT_TRUE(::CreateDirectoryA(root.c_str(), nullptr)) << root;
+    temp = root + "\\Temp";
+    start = root + "\\Eigene Kurse";
+    record = root + "\\player-runs.txt";
+    work = temp + "\\KARU";
+    ::CreateDirectoryA(temp.c_str(), nullptr);
+    ::CreateDirectoryA(start.c_str(), nullptr);
+    recPlayer = ReadBytes(binDir + "\\recplayer.exe");
+    ASSERT_FALSE(recPlayer.empty());
+  }
+
+  void TearDown() override {
+    for (auto& p : started) {
+      if (p.Running()) ::TerminateProcess(p.handle.Get(), 9);
+    }
+    for (HANDLE h : locks) ::CloseHandle(h);
+  }
+
+  // A package in the start folder: a launcher and the data behind it.
+  std::string Package(const std::string& launcher, const Bytes& data,
+                      const std::string& name = "Kurs.exe") {
+    const std::string path = start + "\\" + name;
+    WriteBytes(path, Concat(ReadBytes(binDir + "\\" + launcher), data));
+    return path;
+  }
+
+  const probe::Process& Launch(const std::string& package, int showMode = SW_SHOWNORMAL,
+                               const std::string& tempFolder = "") {
+    probe::StartOptions options;
+    options.showMode = showMode;
+    options.folder = start;
+    const std::string t = tempFolder.empty() ? temp : tempFolder;
+    options.environment = {{"TMP", t}, {"TEMP", t}, {"TURV_TEST_RECORD", record}};
+    started.push_back(probe::Start(package, options));
+    return started.back();
+  }
+
+  std::vector<PlayerRun> PlayerRuns(std::size_t expected) {
+    probe::WaitUntil([&] { return Runs().size() >= expected; }, 15'000);
+    return Runs();
+  }
+
+  std::vector<PlayerRun> Runs() {
+    std::vector<PlayerRun> runs;
+    std::ifstream in(record);
+    for (std::string line; std::getline(in, line);) {
+      std::istringstream fields(line);
+      PlayerRun run;
+      std::string argc, show;
+      std::getline(fields, run.folder, '|');
+      std::getline(fields, argc, '|');
+      std::getline(fields, show, '|');
+      std::getline(fields, run.commandLine);
+      run.argc = std::atoi(argc.c_str());
+      run.show = std::atoi(show.c_str());
+      runs.push_back(run);
+    }
+    return runs;
+  }
+
+  // A file held open without sharing, as a running program holds it.
+  void Lock(const std::string& path, DWORD share = 0) {
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+    locks.push_back(h);
+  }
+
+  std::optional<probe::WindowInfo> DialogOf(const probe::Process& p, DWORD timeoutMs = 30'000) {
+    return probe::WaitFor(
+        [&](const probe::WindowInfo& w) {
+          return w.pid == p.pid && w.visible && w.className == "#32770";
+        },
+        timeoutMs);
+  }
+
+  std::optional<probe::WindowInfo> MainWindowOf(const probe::Process& p) {
+    for (const auto& w : probe::TopLevel(p.pid)) {
+      if (w.className == "TurvForm") return w;
+    }
+    return std::nullopt;
+  }
+
+  static std::string StaticText(const probe::WindowInfo& dialog) {
+    for (const auto& c : probe::Children(dialog.handle)) {
+      if (c.className == "Static" && !c.text.empty()) return c.text;
+    }
+    return {};
+  }
+
+  std::string root, temp, start, record, work;
+  Bytes recPlayer;
+  std::vector<probe::Process> started;
+  std::vector<HANDLE> locks;
+};
+
+TEST_F(LaunchE2E, UnpacksPlayerAndDataAndStartsThePlayerMaximisedInTheWorkFolder) {
+  const Bytes data = Random(300'001, 1);
+  const auto& launcher = Launch(Package("turv_rec.exe", data));
+  EXPECT_EQ(launcher.Wait(60'000), std::optional<DWORD>(0));  // the launcher has ended
+
+  EXPECT_EQ(ReadBytes(work + "\\lumirax.exe"), recPlayer);
+  EXPECT_EQ(ReadBytes(work + "\\karu.pqd"), data);
+  const Bytes startFile = ReadBytes(work + "\\norvi.stq");
+  ASSERT_GE(startFile.size(), 4u);
+  EXPECT_EQ(std::string(startFile.begin() + 4, startFile.end()), start);
+  EXPECT_EQ(startFile[0], start.size());
+
+  const auto runs = PlayerRuns(1);
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(::lstrcmpiA(runs[0].folder.c_str(), work.c_str()), 0) << runs[0].folder;
+  EXPECT_EQ(runs[0].argc, 1) << runs[0].commandLine;
+  EXPECT_EQ(runs[0].show, SW_SHOWMAXIMIZED);
+}
+
+TEST_F(LaunchE2E, BareLauncherGivesAnEmptyDataFileAndStartsThePlayer) {
+  const auto& launcher = Launch(Package("turv_rec.exe", {}));
+  EXPECT_EQ(launcher.Wait(60'000), std::optional<DWORD>(0));
+  EXPECT_TRUE(Exists(work + "\\karu.pqd"));
+  EXPECT_TRUE(ReadBytes(work + "\\karu.pqd").empty());
+  EXPECT_EQ(PlayerRuns(1).size(), 1u);
+}
+
+TEST_F(LaunchE2E, SecondLaunchOverwritesItsFilesAndKeepsOthers) {
+  EXPECT_TRUE(Launch(Package("turv_rec.exe", Random(50'000, 2))).Wait(60'000));
+  WriteBytes(work + "\\notizen.txt", {'n', 'o'});
+  const Bytes second = Random(9'000, 3);  // shorter: the old file must not shine through
+  const auto& launcher = Launch(Package("turv_rec.exe", second, "Teil2.exe"));
+  EXPECT_EQ(launcher.Wait(60'000), std::optional<DWORD>(0));
+  EXPECT_EQ(ReadBytes(work + "\\karu.pqd"), second);
+  EXPECT_EQ(ReadBytes(work + "\\notizen.txt"), (Bytes{'n', 'o'}));
+  EXPECT_EQ(PlayerRuns(2).size(), 2u);
+}
+
+TEST_F(LaunchE2E, LockedPlayerIsReportedAndTheDataStillLandsRight) {
+  // The player of an earlier launch is still running and holds its file.
+  ::CreateDirectoryA(work.c_str(), nullptr);
+  WriteBytes(work + "\\lumirax.exe", recPlayer);
+  Lock(work + "\\lumirax.exe", FILE_SHARE_READ);
+  const Bytes data = Random(200'000, 4);
+  const auto& launcher = Launch(Package("turv_rec.exe", data, "MEINKURS.Teil2.exe"));
+
+  const auto dialog = DialogOf(launcher);
+  ASSERT_TRUE(dialog) << "no message";
+  ::Sleep(200);
+  EXPECT_EQ(dialog->text, "Meinkurs");
+  const auto children = probe::Children(dialog->handle);
+  ASSERT_EQ(children.size(), 2u);
+  EXPECT_EQ(children[0].text, " DataStore-Error 1");
+  EXPECT_EQ(children[1].text, "OK");
+
+  // Behind it the backdrop: maximised, slate, disabled while the dialog is up.
+  const auto main = MainWindowOf(launcher);
+  ASSERT_TRUE(main);
+  EXPECT_EQ(main->text, "TURVALO");
+  EXPECT_TRUE(main->visible);
+  EXPECT_TRUE(main->zoomed);
+  EXPECT_FALSE(main->enabled);
+  EXPECT_EQ(probe::ScreenPixel(main->rect.left + 40, main->rect.bottom - 40), RGB(100, 120, 140));
+
+  probe::PressKey(dialog->handle, VK_RETURN);
+  EXPECT_EQ(launcher.Wait(60'000), std::optional<DWORD>(0));
+  EXPECT_EQ(ReadBytes(work + "\\karu.pqd"), data);
+  const auto runs = PlayerRuns(1);  // the earlier player was started
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].show, SW_SHOWMAXIMIZED);
+}
+
+TEST_F(LaunchE2E, PlayerThatIsNoProgramIsReportedAndTheLauncherEnds) {
+  const auto& launcher = Launch(Package("turv_notprog.exe", Random(1'000, 5), "Vortrag.exe"));
+  const auto dialog = DialogOf(launcher);
+  ASSERT_TRUE(dialog);
+  ::Sleep(200);
+  EXPECT_EQ(dialog->text, "Vortrag");
+  const std::string text = StaticText(*dialog);
+  EXPECT_EQ(text,
+            "Datei nicht ausf\xFC"
+            "hrbar !");
+  ASSERT_EQ(text.size(), 24u);
+  EXPECT_EQ(static_cast<unsigned char>(text[16]), 0xFC);  // the ü is one Windows-1252 byte
+  probe::PressKey(dialog->handle, VK_ESCAPE);
+  EXPECT_EQ(launcher.Wait(60'000), std::optional<DWORD>(0));
+}
+
+TEST_F(LaunchE2E, ErrorReportLeavesTheWindowOpenUntilTheUserClosesIt) {
+  ::CreateDirectoryA(work.c_str(), nullptr);
+  Lock(work + "\\karu.pqd");
+  const auto& launcher = Launch(Package("turv_rec.exe", Random(10, 6)));
+  const auto report = DialogOf(launcher);
+  ASSERT_TRUE(report);
+  ::Sleep(200);
+  EXPECT_EQ(report->text, "Kurs");
+  EXPECT_EQ(StaticText(*report), "E/A-Fehler 103.");
+  HWND ok = probe::ButtonOf(report->handle, "OK");
+  ASSERT_NE(ok, nullptr);
+  probe::Press(ok);
+
+  ASSERT_TRUE(probe::WaitUntil([&] { return !DialogOf(launcher, 0); }, 10'000));
+  ::Sleep(300);
+  EXPECT_TRUE(launcher.Running());
+  const auto main = MainWindowOf(launcher);
+  ASSERT_TRUE(main);
+  EXPECT_TRUE(main->visible);
+  EXPECT_TRUE(Runs().empty());  // no player started
+  ::PostMessageA(main->handle, WM_CLOSE, 0, 0);
+  EXPECT_EQ(launcher.Wait(30'000), std::optional<DWORD>(0));
+}
+
+TEST_F(LaunchE2E, StartedMinimisedWithoutActivationWaitsAndComesUpAtNormalSize) {
+  ::CreateDirectoryA(work.c_str(), nullptr);
+  WriteBytes(work + "\\lumirax.exe", recPlayer);
+  Lock(work + "\\lumirax.exe", FILE_SHARE_READ);  // a message keeps the window up after the restore
+  const auto& launcher = Launch(Package("turv_rec.exe", Random(100, 7)), SW_SHOWMINNOACTIVE);
+  const auto waiting = probe::WaitFor(
+      [&](const probe::WindowInfo& w) {
+        return w.pid == launcher.pid && w.className == "TurvForm" && w.visible;
+      },
+      30'000);
+  ASSERT_TRUE(waiting);
+  ::Sleep(1'000);
+  EXPECT_TRUE(probe::Describe(waiting->handle).iconic);
+  EXPECT_TRUE(Exists(work + "\\norvi.stq"));  // created
+  EXPECT_FALSE(Exists(work + "\\karu.pqd"));  // not yet activated
+  EXPECT_TRUE(launcher.Running());
+
+  ::PostMessageA(waiting->handle, WM_SYSCOMMAND, SC_RESTORE, 0);  // the user restores it
+  const auto dialog = DialogOf(launcher);
+  ASSERT_TRUE(dialog);
+  const auto main = probe::Describe(waiting->handle);
+  EXPECT_FALSE(main.iconic);
+  EXPECT_FALSE(main.zoomed);
+  EXPECT_EQ(main.rect.right - main.rect.left, 358);
+  probe::PressKey(dialog->handle, VK_RETURN);
+  EXPECT_EQ(launcher.Wait(60'000), std::optional<DWORD>(0));
+  EXPECT_TRUE(Exists(work + "\\karu.pqd"));
+}
+
+TEST_F(LaunchE2E, AnyOtherShowModePutsTheWindowUpMaximised) {
+  ::CreateDirectoryA(work.c_str(), nullptr);
+  WriteBytes(work + "\\lumirax.exe", recPlayer);
+  Lock(work + "\\lumirax.exe", FILE_SHARE_READ);
+  const auto& launcher = Launch(Package("turv_rec.exe", Random(100, 8)), SW_SHOWMINIMIZED);
+  const auto dialog = DialogOf(launcher);
+  ASSERT_TRUE(dialog);
+  const auto main = MainWindowOf(launcher);
+  ASSERT_TRUE(main);
+  EXPECT_TRUE(main->zoomed);
+  probe::PressKey(dialog->handle, VK_RETURN);
+  EXPECT_EQ(launcher.Wait(60'000), std::optional<DWORD>(0));
+}
+
+TEST_F(LaunchE2E, WorkFolderUnderALongTemporaryFolderOrElseUnderTheCurrentFolder) {
+  const std::string longTemp =
+      root + "\\a temporary folder with a name longer than twenty characters";
+  ::CreateDirectoryA(longTemp.c_str(), nullptr);
+  EXPECT_TRUE(Launch(Package("turv_rec.exe", {1, 2, 3}), SW_SHOWNORMAL, longTemp).Wait(60'000));
+  EXPECT_EQ(ReadBytes(longTemp + "\\KARU\\karu.pqd"), (Bytes{1, 2, 3}));
+
+  // A temporary folder that does not exist: the work folder goes under the
+  // current folder, the package's own.
+  EXPECT_TRUE(Launch(Package("turv_rec.exe", {4, 5}), SW_SHOWNORMAL, root + "\\gone").Wait(60'000));
+  EXPECT_EQ(ReadBytes(start + "\\KARU\\karu.pqd"), (Bytes{4, 5}));
+  EXPECT_FALSE(Exists(root + "\\gone"));
+}
+
+}  // namespace
+}  // namespace turv
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: turv_e2e_tests BIN_DIR WORK_DIR\n");
+    return 2;
+  }
+  turv::binDir = turv::WindowsPath(argv[1]);
+  turv::workRoot = turv::WindowsPath(argv[2]);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,322 @@
+#include "window_probe.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <stdexcept>
+
+namespace turv::probe {
+
+namespace {
+
+using InternalGetWindowTextFn = int(WINAPI*)(HWND, LPWSTR, int);
+
+// The title as the system keeps it: never sends a message, so a busy
+// window cannot block the caller.
+std::string StoredTitle(HWND window) {
+  static const auto internalGet = reinterpret_cast<InternalGetWindowTextFn>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleA("user32.dll"), "InternalGetWindowText")));
+  if (internalGet == nullptr) return TextOf(window);
+  std::array<wchar_t, 1024> wide{};
+  const int n = internalGet(window, wide.data(), static_cast<int>(wide.size()));
+  std::array<char, 2048> ansi{};
+  const int m = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), n, ansi.data(),
+                                      static_cast<int>(ansi.size()), nullptr, nullptr);
+  return std::string(ansi.data(), static_cast<std::size_t>(m > 0 ? m : 0));
+}
+
+std::string ClassOf(HWND window) {
+  std::array<char, 256> name{};
+  const int n = ::GetClassNameA(window, name.data(), static_cast<int>(name.size()));
+  return std::string(name.data(), static_cast<std::size_t>(n > 0 ? n : 0));
+}
+
+BOOL CALLBACK Collect(HWND window, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+  return TRUE;
+}
+
+// A stored-deflate PNG writer: no compression, no dependencies.
+class PngWriter {
+ public:
+  static bool Write(const std::string& path, int width, int height,
+                    const std::vector<std::uint8_t>& rgb) {
+    std::vector<std::uint8_t> raw;
+    raw.reserve(static_cast<std::size_t>(height) * (static_cast<std::size_t>(width) * 3 + 1));
+    for (int y = 0; y < height; ++y) {
+      raw.push_back(0);  // no filter
+      const auto* row = &rgb[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 3];
+      raw.insert(raw.end(), row, row + static_cast<std::size_t>(width) * 3);
+    }
+    std::vector<std::uint8_t> z{0x78, 0x01};
+    for (std::size_t at = 0; at < raw.size() || at == 0; at += 65'535) {
+      const std::size_t n = std::min<std::size_t>(65'535, raw.size() - at);
+      const bool last = at + n >= raw.size();
+      z.push_back(last ? 1 : 0);
+      z.push_back(static_cast<std::uint8_t>(n));
+      z.push_back(static_cast<std::uint8_t>(n >> 8));
+      z.push_back(static_cast<std::uint8_t>(~n));
+      z.push_back(static_cast<std::uint8_t>(~n >> 8));
+      z.insert(z.end(), raw.begin() + static_cast<std::ptrdiff_t>(at),
+               raw.begin() + static_cast<std::ptrdiff_t>(at + n));
+      if (last) break;
+    }
+    std::uint32_t a = 1, b = 0;
+    for (const std::uint8_t byte : raw) {
+      a = (a + byte) % 65'521;
+      b = (b + a) % 65'521;
+    }
+    Big(z, b << 16 | a);
+
+    std::vector<std::uint8_t> png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<std::uint8_t> header;
+    Big(header, static_cast<std::uint32_t>(width));
+    Big(header, static_cast<std::uint32_t>(height));
+    header.insert(header.end(), {8, 2, 0, 0, 0});  // 8-bit RGB
+    Chunk(png, "IHDR", header);
+    Chunk(png, "IDAT", z);
+    Chunk(png, "IEND", {});
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    const bool ok = std::fwrite(png.data(), 1, png.size(), file) == png.size();
+    return std::fclose(file) == 0 && ok;
+  }
+
+ private:
+  static void Big(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<std::uint8_t>(v >> s));
+  }
+  static std::uint32_t Crc(const std::vector<std::uint8_t>& bytes) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const std::uint8_t byte : bytes) {
+      crc ^= byte;
+      for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+  }
+  static void Chunk(std::vector<std::uint8_t>& png, const char* type,
+                    const std::vector<std::uint8_t>& data) {
+    Big(png, static_cast<std::uint32_t>(data.size()));
+    std::vector<std::uint8_t> typed(type, type + 4);
+    typed.insert(typed.end(), data.begin(), data.end());
+    png.insert(png.end(), typed.begin(), typed.end());
+    Big(png, Crc(typed));
+  }
+};
+
+}  // namespace
+
+WindowInfo Describe(HWND window) {
+  WindowInfo info;
+  info.handle = window;
+  ::GetWindowThreadProcessId(window, &info.pid);
+  info.className = ClassOf(window);
+  info.text = ::GetParent(window) == nullptr ? StoredTitle(window) : TextOf(window);
+  info.visible = ::IsWindowVisible(window) != 0;
+  info.iconic = ::IsIconic(window) != 0;
+  info.zoomed = ::IsZoomed(window) != 0;
+  info.enabled = ::IsWindowEnabled(window) != 0;
+  ::GetWindowRect(window, &info.rect);
+  info.owner = ::GetWindow(window, GW_OWNER);
+  info.id = ::GetDlgCtrlID(window);
+  return info;
+}
+
+std::vector<WindowInfo> TopLevel(DWORD pid) {
+  std::vector<HWND> handles;
+  ::EnumWindows(Collect, reinterpret_cast<LPARAM>(&handles));
+  std::vector<WindowInfo> windows;
+  for (HWND h : handles) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(h, &owner);
+    if (pid == 0 || owner == pid) windows.push_back(Describe(h));
+  }
+  return windows;
+}
+
+std::vector<WindowInfo> Children(HWND parent) {
+  std::vector<HWND> handles;
+  ::EnumChildWindows(parent, Collect, reinterpret_cast<LPARAM>(&handles));
+  std::vector<WindowInfo> children;
+  for (HWND h : handles) children.push_back(Describe(h));
+  return children;
+}
+
+std::string TextOf(HWND window) {
+  DWORD_PTR length = 0;
+  if (!::SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2'000, &length))
+    return {};
+  std::vector<char> text(length + 1, '\0');
+  DWORD_PTR got = 0;
+  if (!::SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_ABORTIFHUNG, 2'000, &got)) {
+    return {};
+  }
+  return std::string(text.data(), std::min<std::size_t>(got, length));
+}
+
+std::vector<std::string> ListItems(HWND listBox) {
+  std::vector<std::string> items;
+  DWORD_PTR count = 0;
+  if (!::SendMessageTimeoutA(listBox, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 2'000, &count))
+    return items;
+  for (DWORD_PTR i = 0; i < count; ++i) {
+    DWORD_PTR length = 0;
+    ::SendMessageTimeoutA(listBox, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, 2'000, &length);
+    std::vector<char> text(length + 1, '\0');
+    DWORD_PTR got = 0;
+    ::SendMessageTimeoutA(listBox, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()),
+                          SMTO_ABORTIFHUNG, 2'000, &got);
+    items.emplace_back(text.data(), std::min<std::size_t>(got, length));
+  }
+  return items;
+}
+
+std::optional<WindowInfo> WaitFor(const std::function<bool(const WindowInfo&)>& fits,
+                                  DWORD timeoutMs) {
+  const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+  do {
+    for (const auto& w : TopLevel()) {
+      if (fits(w)) return w;
+    }
+    ::Sleep(20);
+  } while (::GetTickCount64() < end);
+  return std::nullopt;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+  const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+  do {
+    if (condition()) return true;
+    ::Sleep(20);
+  } while (::GetTickCount64() < end);
+  return condition();
+}
+
+void Press(HWND button) {
+  ::PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+void PressKey(HWND dialog, WPARAM key) {
+  ::PostMessageA(dialog, WM_KEYDOWN, key, 0);
+  ::PostMessageA(dialog, WM_KEYUP, key, 0xC0000000);
+}
+
+HWND ButtonOf(HWND window, const std::string& text) {
+  for (const auto& child : Children(window)) {
+    if (child.className == "Button" && child.text == text) return child.handle;
+  }
+  return nullptr;
+}
+
+COLORREF ScreenPixel(int x, int y) {
+  HDC screen = ::GetDC(nullptr);
+  const COLORREF color = ::GetPixel(screen, x, y);
+  ::ReleaseDC(nullptr, screen);
+  return color;
+}
+
+bool SaveScreenPng(const std::string& path) {
+  const int width = ::GetSystemMetrics(SM_CXSCREEN);
+  const int height = ::GetSystemMetrics(SM_CYSCREEN);
+  HDC screen = ::GetDC(nullptr);
+  HDC memory = ::CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  const win32::GdiObject bitmap(
+      ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  bool ok = false;
+  if (bitmap && bits != nullptr) {
+    HGDIOBJ old = ::SelectObject(memory, bitmap.Get());
+    ::BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    ::SelectObject(memory, old);
+    const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) *
+                                  static_cast<std::size_t>(height) * 3);
+    const auto* source = static_cast<const std::uint8_t*>(bits);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const auto* bgr =
+            source + static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x) * 3;
+        auto* out = &rgb[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                          static_cast<std::size_t>(x)) *
+                         3];
+        out[0] = bgr[2];
+        out[1] = bgr[1];
+        out[2] = bgr[0];
+      }
+    }
+    ok = PngWriter::Write(path, width, height, rgb);
+  }
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+  return ok;
+}
+
+std::optional<DWORD> Process::Wait(DWORD timeoutMs) const {
+  if (::WaitForSingleObject(handle.Get(), timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
+  DWORD code = 0;
+  ::GetExitCodeProcess(handle.Get(), &code);
+  return code;
+}
+
+bool Process::Running() const {
+  return ::WaitForSingleObject(handle.Get(), 0) == WAIT_TIMEOUT;
+}
+
+Process Start(const std::string& program, const StartOptions& options) {
+  // The environment: this process's, with the given names set or replaced.
+  std::map<std::string, std::string> variables;
+  std::vector<std::string> order;
+  if (char* block = ::GetEnvironmentStringsA()) {
+    for (const char* p = block; *p != '\0'; p += std::strlen(p) + 1) {
+      const std::string entry(p);
+      const auto eq = entry.find('=', 1);
+      if (eq == std::string::npos) continue;
+      std::string key = entry.substr(0, eq);
+      std::string upper = key;
+      for (char& c : upper) c = static_cast<char>(::toupper(static_cast<unsigned char>(c)));
+      if (variables.emplace(upper, entry).second) order.push_back(upper);
+    }
+    ::FreeEnvironmentStringsA(block);
+  }
+  for (const auto& [key, value] : options.environment) {
+    std::string upper = key;
+    for (char& c : upper) c = static_cast<char>(::toupper(static_cast<unsigned char>(c)));
+    if (variables.find(upper) == variables.end()) order.push_back(upper);
+    variables[upper] = key + "=" + value;
+  }
+  std::vector<char> environment;
+  for (const auto& key : order) {
+    const std::string& entry = variables[key];
+    environment.insert(environment.end(), entry.begin(), entry.end());
+    environment.push_back('\0');
+  }
+  environment.push_back('\0');
+
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(options.showMode);
+  PROCESS_INFORMATION started{};
+  std::string commandLine = "\"" + program + "\"";
+  if (!::CreateProcessA(
+          program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, environment.data(),
+          options.folder.empty() ? nullptr : options.folder.c_str(), &startup, &started)) {
+    throw std::runtime_error("cannot start " + program + ": error " +
+                             std::to_string(::GetLastError()));
+  }
+  ::CloseHandle(started.hThread);
+  Process process;
+  process.handle.Reset(started.hProcess);
+  process.pid = started.dwProcessId;
+  return process;
+}
+
+}  // namespace turv::probe

@@ -1,0 +1,76 @@
+// Looking at other programs' windows the way a user or a screen reader
+// does: list them, read their texts, press their buttons, and take a
+// picture of the screen. Used by the Windows tests and by winprobe.exe.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "win32/handles.h"
+
+namespace turv::probe {
+
+struct WindowInfo {
+  HWND handle = nullptr;
+  DWORD pid = 0;
+  std::string className;
+  std::string text;
+  bool visible = false;
+  bool iconic = false;
+  bool zoomed = false;
+  bool enabled = false;
+  RECT rect{};
+  HWND owner = nullptr;
+  int id = 0;  // control id, for children
+};
+
+WindowInfo Describe(HWND window);
+// Top-level windows, of one process when pid is not 0.
+std::vector<WindowInfo> TopLevel(DWORD pid = 0);
+std::vector<WindowInfo> Children(HWND parent);
+// A window's text through WM_GETTEXT, also across processes; a busy
+// window times out instead of blocking.
+std::string TextOf(HWND window);
+// The items of a list box of any process.
+std::vector<std::string> ListItems(HWND listBox);
+
+// Polls until a top-level window fits, or the time is up.
+std::optional<WindowInfo> WaitFor(const std::function<bool(const WindowInfo&)>& fits,
+                                  DWORD timeoutMs);
+// Polls until the condition holds, or the time is up.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+
+// Presses a button the way a click does.
+void Press(HWND button);
+// A key pressed in a dialog (VK_RETURN, VK_ESCAPE).
+void PressKey(HWND dialog, WPARAM key);
+// The first child button of a window whose text is text.
+HWND ButtonOf(HWND window, const std::string& text);
+
+// The colour of one screen pixel.
+COLORREF ScreenPixel(int x, int y);
+// The whole screen as a PNG file.
+bool SaveScreenPng(const std::string& path);
+
+// A started process: how a user's start looks to the program.
+struct StartOptions {
+  int showMode = SW_SHOWNORMAL;
+  std::string folder;                                            // current folder
+  std::vector<std::pair<std::string, std::string>> environment;  // set or replaced
+};
+struct Process {
+  win32::KernelHandle handle;
+  DWORD pid = 0;
+  // Waits for the end; the exit code, or nothing when the time ran out.
+  std::optional<DWORD> Wait(DWORD timeoutMs) const;
+  bool Running() const;
+};
+// Starts program with its own STARTUPINFO (show mode, current folder,
+// environment); throws std::runtime_error when it cannot start.
+Process Start(const std::string& program, const StartOptions& options);
+
+}  // namespace turv::probe

@@ -1,0 +1,110 @@
+// winprobe: the window probe for scripts (the demo, manual checks).
+//   winprobe list [PID]                  top-level windows: handle pid flags class "text"
+//   winprobe wait TITLE [CLASS] [MS]     waits for a visible window with that title
+//   winprobe texts HANDLE                the window's children: class id "text"
+//   winprobe items HANDLE                the items of every list box inside the window
+//   winprobe close HANDLE                asks the window to close
+//   winprobe screenshot FILE.png         the whole screen
+//   winprobe start [--show N] [--cd DIR] [--env NAME=VALUE]... PROGRAM
+//                                        starts PROGRAM as a user would; prints its pid
+// Handles are printed and read in hex.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "window_probe.h"
+
+namespace {
+
+using turv::probe::WindowInfo;
+
+HWND ParseHandle(const std::string& text) {
+  return reinterpret_cast<HWND>(
+      static_cast<std::uintptr_t>(std::strtoull(text.c_str(), nullptr, 16)));
+}
+
+void Print(const WindowInfo& w) {
+  std::printf("%p %lu %s%s%s%s %s \"%s\"\n", static_cast<void*>(w.handle), w.pid,
+              w.visible ? "V" : "-", w.iconic ? "I" : "-", w.zoomed ? "Z" : "-",
+              w.enabled ? "E" : "-", w.className.c_str(), w.text.c_str());
+}
+
+int Usage() {
+  std::fputs(
+      "usage: winprobe list [PID] | wait TITLE [CLASS] [MS] | texts H | items H | close H |"
+      " screenshot FILE | start [--show N] [--cd DIR] [--env N=V]... PROGRAM\n",
+      stderr);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> a(argv + 1, argv + argc);
+  if (a.empty()) return Usage();
+  const std::string& verb = a[0];
+  if (verb == "list") {
+    const DWORD pid =
+        a.size() > 1 ? static_cast<DWORD>(std::strtoul(a[1].c_str(), nullptr, 10)) : 0;
+    for (const auto& w : turv::probe::TopLevel(pid)) Print(w);
+    return 0;
+  }
+  if (verb == "wait" && a.size() >= 2) {
+    const std::string cls = a.size() > 2 ? a[2] : "";
+    const DWORD ms =
+        a.size() > 3 ? static_cast<DWORD>(std::strtoul(a[3].c_str(), nullptr, 10)) : 30'000;
+    const auto found = turv::probe::WaitFor(
+        [&](const WindowInfo& w) {
+          return w.visible && w.text == a[1] && (cls.empty() || w.className == cls);
+        },
+        ms);
+    if (!found) return 1;
+    Print(*found);
+    return 0;
+  }
+  if (verb == "texts" && a.size() == 2) {
+    for (const auto& c : turv::probe::Children(ParseHandle(a[1]))) {
+      std::printf("%s %d \"%s\"\n", c.className.c_str(), c.id, c.text.c_str());
+    }
+    return 0;
+  }
+  if (verb == "items" && a.size() == 2) {
+    for (const auto& c : turv::probe::Children(ParseHandle(a[1]))) {
+      if (c.className != "ListBox") continue;
+      for (const auto& item : turv::probe::ListItems(c.handle)) std::printf("%s\n", item.c_str());
+    }
+    return 0;
+  }
+  if (verb == "close" && a.size() == 2) {
+    return ::PostMessageA(ParseHandle(a[1]), WM_CLOSE, 0, 0) ? 0 : 1;
+  }
+  if (verb == "screenshot" && a.size() == 2) return turv::probe::SaveScreenPng(a[1]) ? 0 : 1;
+  if (verb == "start") {
+    turv::probe::StartOptions options;
+    std::size_t i = 1;
+    for (; i + 1 < a.size(); i += 2) {
+      if (a[i] == "--show") {
+        options.showMode = std::atoi(a[i + 1].c_str());
+      } else if (a[i] == "--cd") {
+        options.folder = a[i + 1];
+      } else if (a[i] == "--env") {
+        const auto eq = a[i + 1].find('=');
+        if (eq == std::string::npos) return Usage();
+        options.environment.emplace_back(a[i + 1].substr(0, eq), a[i + 1].substr(eq + 1));
+      } else {
+        break;
+      }
+    }
+    if (i + 1 != a.size()) return Usage();
+    try {
+      const auto process = turv::probe::Start(a[i], options);
+      std::printf("%lu\n", process.pid);
+      return 0;
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "winprobe: %s\n", e.what());
+      return 1;
+    }
+  }
+  return Usage();
+}
