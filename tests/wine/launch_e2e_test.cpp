@@ -344,6 +344,11 @@ TEST_F(LaunchE2E, WorkFolderUnderALongTemporaryFolderOrElseUnderTheCurrentFolder
   ::CreateDirectoryA(longTemp.c_str(), nullptr);
   EXPECT_TRUE(Launch(Package("turv_rec.exe", {1, 2, 3}), SW_SHOWNORMAL, longTemp).Wait(60'000));
   EXPECT_EQ(ReadBytes(longTemp + "\\KARU\\karu.pqd"), (Bytes{1, 2, 3}));
+  // The player's path, far longer than 80 characters, reached the shell whole.
+  ASSERT_GT(longTemp.size() + 17, 80u);
+  const auto runs = PlayerRuns(1);
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(::lstrcmpiA(runs[0].folder.c_str(), (longTemp + "\\KARU").c_str()), 0);
 
   // A temporary folder that does not exist: the work folder goes under the
   // current folder, the package's own.
