@@ -184,8 +184,19 @@ class LaunchE2E : public ::testing::Test {
 };
 
 TEST_F(LaunchE2E, UnpacksPlayerAndDataAndStartsThePlayerMaximisedInTheWorkFolder) {
-  const Bytes data = Random(300'001, 1);
+  // Large enough that the copy keeps the window up for a good while.
+  const Bytes data = Random(24'000'001, 1);
   const auto& launcher = Launch(Package("turv_rec.exe", data));
+  // Its window comes up, maximised, while it works.
+  bool seen = false;
+  probe::WaitUntil(
+      [&] {
+        const auto main = MainWindowOf(launcher);
+        seen = seen || (main && main->visible && main->zoomed && main->text == "TURVALO");
+        return seen || !launcher.Running();
+      },
+      60'000);
+  EXPECT_TRUE(seen);
   EXPECT_EQ(launcher.Wait(60'000), std::optional<DWORD>(0));  // the launcher has ended
 
   EXPECT_EQ(ReadBytes(work + "\\lumirax.exe"), recPlayer);
