@@ -1,9 +1,48 @@
-// Placeholder player until the real one lands: it only says where it runs.
+// lumirax: shows a presentation that the launcher has unpacked into the
+// work folder, the player's current folder. No arguments.
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  char folder[MAX_PATH] = {};
-  ::GetCurrentDirectoryA(MAX_PATH, folder);
-  ::MessageBoxA(nullptr, folder, "lumirax", MB_OK);
-  return 0;
+#include <memory>
+
+#include "lumirax/player_model.h"
+#include "lumirax/player_window.h"
+#include "lumirax/win32_files.h"
+
+namespace turv::player {
+namespace {
+
+// The start-folder file where the launcher leaves it: beside the data, or
+// in the work folder its rule picks, read from the first place that has one.
+StartFolder FindStartFolder(const std::u16string& currentFolder) {
+  const std::u16string temp = TempFolder();
+  for (const auto& place : StartFileCandidates(currentFolder, temp, FolderExists(temp))) {
+    try {
+      const auto bytes = ReadSmallFile(place, 1u << 20);
+      if (!bytes) continue;
+      return {StartFolder::State::Found, FromAnsi(ReadStartFile(*bytes))};
+    } catch (const PlayerError&) {
+      return {StartFolder::State::Damaged, {}};
+    }
+  }
+  return {StartFolder::State::Missing, {}};
+}
+
+int Play(HINSTANCE instance) {
+  const std::u16string workFolder = CurrentFolder();
+  const Presentation presentation(
+      std::make_unique<FileSource>(JoinPath(workFolder, kDataFileName)));
+  PlayerWindow window(instance, presentation, workFolder, StatusLine(FindStartFolder(workFolder)));
+  return window.Run();
+}
+
+}  // namespace
+}  // namespace turv::player
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  try {
+    return turv::player::Play(instance);
+  } catch (...) {
+    turv::player::ReportError(nullptr, std::current_exception());
+    return 1;
+  }
 }

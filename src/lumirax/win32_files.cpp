@@ -1,0 +1,195 @@
+#include "lumirax/win32_files.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace turv::player {
+
+namespace {
+
+std::u16string ReadProblem(DWORD code) {
+  return FromCp1252("Die Pr\xE4sentationsdaten (karu.pqd) k\xF6nnen nicht gelesen werden: ") +
+         SystemMessage(code);
+}
+
+std::u16string Quoted(const std::u16string& path) {
+  return FromCp1252("\x84") + path + FromCp1252("\x93");
+}
+
+// A temporary file that goes away unless it was renamed into place.
+class PendingFile {
+ public:
+  explicit PendingFile(std::u16string path) : path_(std::move(path)) {}
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+  ~PendingFile() {
+    if (!committed_) ::DeleteFileW(Wide(path_).c_str());
+  }
+  const std::u16string& Path() const { return path_; }
+  void Committed() { committed_ = true; }
+
+ private:
+  std::u16string path_;
+  bool committed_ = false;
+};
+
+}  // namespace
+
+std::wstring Wide(std::u16string_view text) {
+  return std::wstring(text.begin(), text.end());
+}
+
+std::u16string Utf16(std::wstring_view text) {
+  return std::u16string(text.begin(), text.end());
+}
+
+std::u16string FromAnsi(std::string_view ansi) {
+  if (ansi.empty()) return {};
+  const int length = static_cast<int>(ansi.size());
+  const int n = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(std::max(n, 0)), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, wide.data(), n);
+  return Utf16(wide);
+}
+
+std::u16string SystemMessage(DWORD code) {
+  std::vector<wchar_t> text(1024, L'\0');
+  const DWORD n =
+      ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                       text.data(), static_cast<DWORD>(text.size()), nullptr);
+  std::u16string message = Utf16(std::wstring_view(text.data(), n));
+  while (!message.empty() && (message.back() == u'\n' || message.back() == u'\r' ||
+                              message.back() == u' ' || message.back() == u'.')) {
+    message.pop_back();
+  }
+  const std::u16string number = FromCp1252("Fehler " + std::to_string(code));
+  return message.empty() ? number : message + u" (" + number + u")";
+}
+
+std::u16string CurrentFolder() {
+  const DWORD needed = ::GetCurrentDirectoryW(0, nullptr);
+  std::wstring folder(needed, L'\0');
+  const DWORD n = ::GetCurrentDirectoryW(needed, folder.data());
+  folder.resize(n < needed ? n : 0);
+  return Utf16(folder);
+}
+
+std::u16string TempFolder() {
+  std::wstring path(MAX_PATH + 1, L'\0');
+  DWORD n = ::GetTempPathW(static_cast<DWORD>(path.size()), path.data());
+  if (n > path.size()) {
+    path.assign(n + 1, L'\0');
+    n = ::GetTempPathW(static_cast<DWORD>(path.size()), path.data());
+  }
+  path.resize(n <= path.size() ? n : 0);
+  std::u16string folder = Utf16(path);
+  while (!folder.empty() && folder.back() <= u' ') folder.pop_back();
+  while (!folder.empty() && folder.front() <= u' ') folder.erase(0, 1);
+  return StripBackslash(folder);
+}
+
+bool FolderExists(const std::u16string& path) {
+  if (path.empty()) return false;
+  const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+FileSource::FileSource(const std::u16string& path) {
+  // Shared for reading only: a second launch must not rewrite the data
+  // under a running player.
+  file_.Reset(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file_) {
+    const DWORD code = ::GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
+      const auto slash = path.rfind(u'\\');
+      const std::u16string folder = slash == std::u16string::npos ? u"." : path.substr(0, slash);
+      throw PlayerError(DataProblem(FromCp1252("Die Datei fehlt im Ordner ") + folder + u"."));
+    }
+    throw PlayerError(DataProblem(FromCp1252("Die Datei kann nicht ge\xF6"
+                                             "ffnet werden: ") +
+                                  SystemMessage(code) + u"."));
+  }
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(file_.Get(), &size)) throw PlayerError(ReadProblem(::GetLastError()));
+  size_ = static_cast<std::uint64_t>(size.QuadPart);
+}
+
+void FileSource::ReadAt(std::uint64_t offset, std::span<std::uint8_t> into) const {
+  while (!into.empty()) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    const auto want = static_cast<DWORD>(std::min<std::size_t>(into.size(), 1u << 30));
+    DWORD got = 0;
+    if (!::ReadFile(file_.Get(), into.data(), want, &got, &at)) {
+      const DWORD code = ::GetLastError();
+      if (code != ERROR_HANDLE_EOF) throw PlayerError(ReadProblem(code));
+    }
+    if (got == 0) {
+      throw PlayerError(
+          FromCp1252("Die Pr\xE4sentationsdaten (karu.pqd) enden vorzeitig; "
+                     "wurde die Datei w\xE4hrend der Vorf\xFChrung ge\xE4ndert?"));
+    }
+    offset += got;
+    into = into.subspan(got);
+  }
+}
+
+std::optional<Bytes> ReadSmallFile(const std::u16string& path, std::size_t limit) {
+  const win32::FileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
+    const DWORD code = ::GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return std::nullopt;
+    throw PlayerError(FromCp1252("Die Datei ") + Quoted(path) +
+                      FromCp1252(" kann nicht gelesen werden: ") + SystemMessage(code) + u".");
+  }
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(file.Get(), &size) || static_cast<std::uint64_t>(size.QuadPart) > limit) {
+    throw PlayerError(FromCp1252("Die Datei ") + Quoted(path) + FromCp1252(" ist zu gro\xDF."));
+  }
+  Bytes bytes(static_cast<std::size_t>(size.QuadPart));
+  DWORD got = 0;
+  if (!bytes.empty() &&
+      (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
+       got != bytes.size())) {
+    throw PlayerError(FromCp1252("Die Datei ") + Quoted(path) +
+                      FromCp1252(" kann nicht gelesen werden: ") + SystemMessage(::GetLastError()) +
+                      u".");
+  }
+  return bytes;
+}
+
+void WriteReplacing(const std::u16string& target,
+                    const std::function<void(const ByteSink&)>& produce) {
+  const auto failed = [&](DWORD code) {
+    return PlayerError(FromCp1252("Die Datei ") + Quoted(target) +
+                       FromCp1252(" kann nicht geschrieben werden: ") + SystemMessage(code) + u".");
+  };
+  PendingFile pending(target + u".~lumirax");
+  {
+    const win32::FileHandle file(::CreateFileW(Wide(pending.Path()).c_str(), GENERIC_WRITE, 0,
+                                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                               nullptr));
+    if (!file) throw failed(::GetLastError());
+    produce([&](std::span<const std::uint8_t> bytes) {
+      while (!bytes.empty()) {
+        const auto want = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        DWORD written = 0;
+        if (!::WriteFile(file.Get(), bytes.data(), want, &written, nullptr) || written == 0) {
+          throw failed(::GetLastError());
+        }
+        bytes = bytes.subspan(written);
+      }
+    });
+  }
+  if (!::MoveFileExW(Wide(pending.Path()).c_str(), Wide(target).c_str(),
+                     MOVEFILE_REPLACE_EXISTING)) {
+    throw failed(::GetLastError());
+  }
+  pending.Committed();
+}
+
+}  // namespace turv::player

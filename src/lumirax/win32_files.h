@@ -1,0 +1,53 @@
+// The player's files on Windows: the data file read in place, small files
+// read whole, bodies written out beside their final name first.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "lumirax/player_model.h"
+#include "win32/handles.h"
+
+namespace turv::player {
+
+std::wstring Wide(std::u16string_view text);
+std::u16string Utf16(std::wstring_view text);
+// Text in the system's ANSI code page, as the launcher writes it.
+std::u16string FromAnsi(std::string_view ansi);
+// The system's description of an error code, without the line break.
+std::u16string SystemMessage(DWORD code);
+
+std::u16string CurrentFolder();
+// The user's temporary folder without its trailing backslash, or empty.
+std::u16string TempFolder();
+bool FolderExists(const std::u16string& path);
+
+// A data file read in place; never loaded whole.
+class FileSource : public ByteSource {
+ public:
+  // Throws PlayerError naming the problem when the file cannot be opened.
+  explicit FileSource(const std::u16string& path);
+  std::uint64_t Size() const override { return size_; }
+  void ReadAt(std::uint64_t offset, std::span<std::uint8_t> into) const override;
+
+ private:
+  win32::FileHandle file_;
+  std::uint64_t size_ = 0;
+};
+
+// A small file's bytes, or nothing when it is not there. Throws PlayerError
+// when it is there but cannot be read or exceeds limit bytes.
+std::optional<Bytes> ReadSmallFile(const std::u16string& path, std::size_t limit);
+
+// Writes a file through a temporary file beside it, which replaces the
+// target only when complete; produce hands its bytes to the sink given.
+// On any failure the target is left as it was and PlayerError is thrown.
+using ByteSink = std::function<void(std::span<const std::uint8_t>)>;
+void WriteReplacing(const std::u16string& target,
+                    const std::function<void(const ByteSink&)>& produce);
+
+}  // namespace turv::player

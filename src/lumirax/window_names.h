@@ -1,0 +1,13 @@
+// How the player's window looks to other programs: its class and the ids of
+// its controls, for tools that read it (screen readers, the window probe).
+#pragma once
+
+namespace turv::player {
+
+inline constexpr char kWindowClass[] = "LumiraxWindow";
+inline constexpr int kListId = 101;    // ListBox: the captions, in packed order
+inline constexpr int kTextId = 102;    // Edit: a text entry's content
+inline constexpr int kInfoId = 103;    // Static: name, caption and size of other entries
+inline constexpr int kStatusId = 104;  // Static: "Eigene Dateien: ..."
+
+}  // namespace turv::player

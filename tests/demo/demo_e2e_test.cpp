@@ -1,0 +1,367 @@
+// The demo's path as a test: the sample presentation packed with
+// karupack.exe, the package started as a user starts it (from a folder of
+// its own, with a temporary folder of its own), and the player's window
+// read the way a screen reader reads it. The folders come from the
+// environment: TURV_DEMO_BIN (the build's bin), TURV_DEMO_SAMPLE
+// (examples/sample) and TURV_DEMO_WORK (a scratch folder).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "lumirax/window_names.h"
+#include "player_probe.h"
+#include "window_probe.h"
+
+namespace turv {
+namespace {
+
+using Bytes = std::vector<char>;
+
+// Paths handed in from the Linux side name the Z: drive.
+std::string Setting(const char* name) {
+  std::vector<char> value(4'096, '\0');
+  const DWORD n = ::GetEnvironmentVariableA(name, value.data(), static_cast<DWORD>(value.size()));
+  std::string path(value.data(), n < value.size() ? n : 0);
+  if (!path.empty() && path[0] == '/') path = "Z:" + path;
+  for (char& c : path) c = c == '/' ? '\\' : c;
+  while (!path.empty() && path.back() == '\\') path.pop_back();
+  return path;
+}
+
+std::wstring Wide(const std::string& text, UINT codePage = CP_ACP) {
+  if (text.empty()) return {};
+  const int n =
+      ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  return wide;
+}
+
+Bytes ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool Exists(const std::string& path) {
+  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA entry;
+  HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = entry.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (::FindNextFileA(find, &entry));
+  ::FindClose(find);
+  return names;
+}
+
+void RemoveTree(const std::string& folder) {
+  for (const std::string& name : FilesIn(folder)) {
+    const std::string path = folder + "\\" + name;
+    if (::GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
+      RemoveTree(path);
+    } else {
+      ::DeleteFileA(path.c_str());
+    }
+  }
+  ::RemoveDirectoryA(folder.c_str());
+}
+
+// The captions file's captions in the order karupack packs the folder:
+// by name; a file without a caption shows its name.
+std::vector<std::wstring> PackedCaptions(const std::string& sample) {
+  std::vector<std::string> names = FilesIn(sample + "\\slides");
+  std::sort(names.begin(), names.end());
+  std::ifstream in(sample + "\\captions.txt");
+  std::vector<std::pair<std::string, std::string>> captions;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    const auto tab = line.find('\t');
+    if (tab != std::string::npos) captions.emplace_back(line.substr(0, tab), line.substr(tab + 1));
+  }
+  std::vector<std::wstring> shown;
+  for (const std::string& name : names) {
+    std::string caption = name;
+    for (const auto& [file, text] : captions) {
+      if (file == name) caption = text;
+    }
+    shown.push_back(Wide(caption, CP_UTF8));
+  }
+  return shown;
+}
+
+// Runs a console program to its end; its exit code.
+DWORD RunToEnd(const std::string& commandLine) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  std::string line = commandLine;
+  if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+    return 0xFFFF'FFFF;
+  }
+  ::CloseHandle(process.hThread);
+  DWORD code = 0xFFFF'FFFE;
+  if (::WaitForSingleObject(process.hProcess, 120'000) == WAIT_OBJECT_0) {
+    ::GetExitCodeProcess(process.hProcess, &code);
+  }
+  ::CloseHandle(process.hProcess);
+  return code;
+}
+
+// The player ends when the launcher has long gone: its window leads to it.
+win32::KernelHandle ProcessOf(HWND window) {
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(window, &pid);
+  return win32::KernelHandle(
+      ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, pid));
+}
+
+std::optional<DWORD> WaitForExit(const win32::KernelHandle& process, DWORD timeoutMs) {
+  if (::WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
+  DWORD code = 0;
+  ::GetExitCodeProcess(process.Get(), &code);
+  return code;
+}
+
+void EndEveryPlayer() {
+  for (const auto& w : probe::TopLevel()) {
+    if (w.className != player::kWindowClass) continue;
+    const auto process = ProcessOf(w.handle);
+    ::TerminateProcess(process.Get(), 9);
+    WaitForExit(process, 10'000);
+  }
+}
+
+class Demo : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    bin = Setting("TURV_DEMO_BIN");
+    sample = Setting("TURV_DEMO_SAMPLE");
+    const std::string scratch = Setting("TURV_DEMO_WORK");
+    ASSERT_FALSE(bin.empty() || sample.empty() || scratch.empty()) << "settings missing";
+    EndEveryPlayer();
+    root = scratch + "\\" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    RemoveTree(root);
+    ::CreateDirectoryA(scratch.c_str(), nullptr);
+    ASSERT_TRUE(::CreateDirectoryA(root.c_str(), nullptr)) << root;
+    temp = root + "\\Temp";
+    start = root + "\\Kursordner";
+    work = temp + "\\KARU";
+    ::CreateDirectoryA(temp.c_str(), nullptr);
+    ::CreateDirectoryA(start.c_str(), nullptr);
+  }
+
+  void TearDown() override { EndEveryPlayer(); }
+
+  // Packs with the Windows packer, as an author on Windows does.
+  std::string Pack(const std::string& inputs, const std::string& captions = "") {
+    const std::string package = root + "\\Kurs.exe";
+    std::string command = "\"" + bin + "\\karupack.exe\" pack --quiet -o \"" + package +
+                          "\" -l \"" + bin + "\\turv.exe\" ";
+    if (!captions.empty()) command += "-c \"" + captions + "\" ";
+    EXPECT_EQ(RunToEnd(command + inputs), 0u) << command;
+    return package;
+  }
+
+  // Starts the package as a user does and waits for the player's window.
+  std::optional<probe::WindowInfo> Launch(const std::string& package) {
+    probe::StartOptions options;
+    options.folder = start;
+    options.environment = {{"TMP", temp}, {"TEMP", temp}};
+    const probe::Process launcher = probe::Start(package, options);
+    EXPECT_EQ(launcher.Wait(60'000), std::optional<DWORD>(0));
+    return probe::WaitFor(
+        [](const probe::WindowInfo& w) { return w.visible && w.className == player::kWindowClass; },
+        60'000);
+  }
+
+  // A damaged work folder: the player started there by hand.
+  std::optional<DWORD> PlayerMessage(const std::string& folder, std::wstring& message) {
+    probe::StartOptions options;
+    options.folder = folder;
+    options.environment = {{"TMP", temp}, {"TEMP", temp}};
+    const probe::Process player = probe::Start(folder + "\\lumirax.exe", options);
+    const auto dialog = probe::WaitFor(
+        [&](const probe::WindowInfo& w) {
+          return w.pid == player.pid && w.visible && w.className == "#32770";
+        },
+        30'000);
+    if (!dialog) {
+      ADD_FAILURE() << "no message from the player in " << folder;
+      ::TerminateProcess(player.handle.Get(), 9);
+      return std::nullopt;
+    }
+    ::Sleep(200);
+    for (const auto& child : probe::Children(dialog->handle)) {
+      if (child.className == "Static" && child.id != 20) {  // 20: the icon
+        const std::wstring text = demo::TextOfW(child.handle);
+        if (!text.empty()) message = text;
+      }
+    }
+    EXPECT_TRUE(probe::Describe(dialog->handle).text == "lumirax");
+    probe::PressKey(dialog->handle, VK_RETURN);
+    return player.Wait(30'000);
+  }
+
+  static void Press(HWND control, WPARAM key) {
+    ::PostMessageA(control, WM_KEYDOWN, key, 0);
+    ::PostMessageA(control, WM_KEYUP, key, 0xC000'0001);
+    ::Sleep(500);
+  }
+
+  std::string bin, sample, root, temp, start, work;
+};
+
+TEST_F(Demo, SampleShowsItsCaptionsAsPackedAndEachKindOfSlide) {
+  const std::string package = Pack("\"" + sample + "\\slides\"", sample + "\\captions.txt");
+  const auto window = Launch(package);
+  ASSERT_TRUE(window) << "no player window";
+  ::Sleep(500);
+  const HWND main = window->handle;
+  const auto expected = PackedCaptions(sample);
+  ASSERT_EQ(expected.size(), 7u);
+
+  EXPECT_TRUE(probe::Describe(main).zoomed);
+  EXPECT_EQ(demo::TextOfW(main), expected.front());  // titled with the first caption
+  EXPECT_EQ(demo::ListItemsW(::GetDlgItem(main, player::kListId)), expected);
+  EXPECT_EQ(demo::TextOfW(::GetDlgItem(main, player::kStatusId)),
+            L"Eigene Dateien: " + Wide(start));
+  EXPECT_EQ(ReadBytes(work + "\\lumirax.exe"), ReadBytes(bin + "\\lumirax.exe"));
+
+  // The first slide is text.
+  const HWND list = ::GetDlgItem(main, player::kListId);
+  const HWND text = ::GetDlgItem(main, player::kTextId);
+  const HWND info = ::GetDlgItem(main, player::kInfoId);
+  EXPECT_TRUE(::IsWindowVisible(text));
+  EXPECT_EQ(demo::TextOfW(text).rfind(L"Willkommen zum Kurs \x201E"
+                                      L"Farben",
+                                      0),
+            0u);
+
+  // Down to the colour wheel: drawn, its grey hub in the middle of the page.
+  Press(list, VK_DOWN);
+  EXPECT_FALSE(::IsWindowVisible(text));
+  EXPECT_FALSE(::IsWindowVisible(info));
+  RECT page;
+  ::GetWindowRect(text, &page);
+  EXPECT_EQ(probe::ScreenPixel((page.left + page.right) / 2, (page.top + page.bottom) / 2),
+            RGB(128, 128, 128));
+
+  // Down to the timetable (text), then the exercise sheet (neither text nor
+  // picture): its name, size and what Enter does.
+  Press(list, VK_DOWN);
+  EXPECT_TRUE(::IsWindowVisible(text));
+  EXPECT_EQ(demo::TextOfW(text).rfind(L"Ablauf des Tages", 0), 0u);
+  Press(list, VK_DOWN);
+  Press(list, VK_DOWN);
+  EXPECT_TRUE(::IsWindowVisible(info));
+  const std::wstring about = demo::TextOfW(info);
+  EXPECT_NE(about.find(L"05-uebung.html"), std::wstring::npos) << demo::Utf8(about);
+  EXPECT_NE(about.find(L"424 Bytes"), std::wstring::npos) << demo::Utf8(about);
+  EXPECT_NE(about.find(L"Eingabetaste"), std::wstring::npos);
+  EXPECT_FALSE(Exists(work + "\\Dateien"));  // nothing written until asked
+
+  const auto player = ProcessOf(main);
+  ::PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForExit(player, 30'000), std::optional<DWORD>(0));
+}
+
+TEST_F(Demo, EnterWritesTheEntryBesideTheDataAndNamesAMissingProgram) {
+  const std::string files = root + "\\Dateien";
+  ::CreateDirectoryA(files.c_str(), nullptr);
+  const Bytes body = {'M', 'e', 'i', 'n', 'e', ' ', 'N', 'o', 't', 'i', 'z', '\0', '\xFF'};
+  WriteBytes(files + "\\a.txt", {'e', 'r', 's', 't', 'e', 's'});
+  WriteBytes(files + "\\notiz.turvdemo", body);
+  const auto window = Launch(Pack("\"" + files + "\""));
+  ASSERT_TRUE(window);
+  ::Sleep(500);
+  const HWND list = ::GetDlgItem(window->handle, player::kListId);
+
+  // An older copy is replaced whole.
+  ::CreateDirectoryA((work + "\\Dateien").c_str(), nullptr);
+  WriteBytes(work + "\\Dateien\\notiz.turvdemo", Bytes(100, 'x'));
+  Press(list, VK_DOWN);
+  Press(list, VK_RETURN);
+
+  const auto player = ProcessOf(window->handle);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(window->handle, &pid);
+  const auto dialog = probe::WaitFor(
+      [&](const probe::WindowInfo& w) {
+        return w.pid == pid && w.visible && w.className == "#32770";
+      },
+      30'000);
+  ASSERT_TRUE(dialog) << "no word about the missing program";
+  ::Sleep(200);
+  std::wstring message;
+  for (const auto& child : probe::Children(dialog->handle)) {
+    if (child.className == "Static") message += demo::TextOfW(child.handle);
+  }
+  EXPECT_NE(message.find(L"Windows kennt kein Programm f\xFCr \x201Enotiz.turvdemo\x201C"),
+            std::wstring::npos)
+      << demo::Utf8(message);
+  probe::PressKey(dialog->handle, VK_RETURN);
+
+  EXPECT_EQ(ReadBytes(work + "\\Dateien\\notiz.turvdemo"), body);
+  EXPECT_EQ(FilesIn(work + "\\Dateien"), std::vector<std::string>{"notiz.turvdemo"});
+  ::PostMessageA(window->handle, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForExit(player, 30'000), std::optional<DWORD>(0));
+}
+
+TEST_F(Demo, DamagedDataGivesOneGermanMessageAndTheListIsNeverShown) {
+  const std::string package = Pack("\"" + sample + "\\slides\"", sample + "\\captions.txt");
+  const Bytes whole = ReadBytes(package);
+  const std::size_t launcher = ReadBytes(bin + "\\turv.exe").size();
+  const Bytes data(whole.begin() + static_cast<std::ptrdiff_t>(launcher), whole.end());
+  const Bytes player = ReadBytes(bin + "\\lumirax.exe");
+  const std::wstring headline =
+      L"Die Pr\xE4sentationsdaten (karu.pqd) fehlen oder sind besch\xE4"
+      L"digt: ";
+
+  struct Damage {
+    const char* name;
+    Bytes data;  // empty: no data file at all
+    const wchar_t* detail;
+  };
+  Bytes moved = data;
+  moved[2 * 234 + 226] ^= 0x01;  // entry 3's body one byte off
+  const std::vector<Damage> damages = {
+      {"missing", {}, L"Die Datei fehlt im Ordner"},
+      {"moved", moved, L"entry 3"},
+      {"cut", Bytes(data.begin(), data.end() - 100), L"entry 7"},
+      {"short", Bytes(data.begin(), data.begin() + 5'000), L"zu kurz"},
+  };
+  for (const Damage& damage : damages) {
+    SCOPED_TRACE(damage.name);
+    const std::string folder = root + "\\" + damage.name;
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    WriteBytes(folder + "\\lumirax.exe", player);
+    WriteBytes(folder + "\\norvi.stq", {4, 0, 0, 0, 'C', ':', '\\', 'x'});
+    if (!damage.data.empty()) WriteBytes(folder + "\\karu.pqd", damage.data);
+    const auto before = FilesIn(folder);
+
+    std::wstring message;
+    // It ends on its own once the message is read: no crash, no window.
+    EXPECT_EQ(PlayerMessage(folder, message), std::optional<DWORD>(1));
+    EXPECT_EQ(message.rfind(headline, 0), 0u) << demo::Utf8(message);
+    EXPECT_NE(message.find(damage.detail), std::wstring::npos) << demo::Utf8(message);
+    EXPECT_EQ(FilesIn(folder), before);  // nothing written
+  }
+}
+
+}  // namespace
+}  // namespace turv
