@@ -232,6 +232,7 @@ void PlayerWindow::CreateControls(const std::u16string& statusLine) {
     ::SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(ListText(entry)).c_str()));
   }
   ::SendMessageW(list_, LB_SETCURSEL, 0, 0);
+  Layout();
   Select(0);
 }
 

@@ -94,16 +94,15 @@ bool FolderExists(const std::u16string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-FileSource::FileSource(const std::u16string& path) {
-  // Shared for reading only: a second launch must not rewrite the data
-  // under a running player.
-  file_.Reset(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file_) {
+FileSource::FileSource(std::u16string path) : path_(std::move(path)) {
+  const win32::FileHandle file(::CreateFileW(Wide(path_).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                             nullptr));
+  if (!file) {
     const DWORD code = ::GetLastError();
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
-      const auto slash = path.rfind(u'\\');
-      const std::u16string folder = slash == std::u16string::npos ? u"." : path.substr(0, slash);
+      const auto slash = path_.rfind(u'\\');
+      const std::u16string folder = slash == std::u16string::npos ? u"." : path_.substr(0, slash);
       throw PlayerError(DataProblem(FromCp1252("Die Datei fehlt im Ordner ") + folder + u"."));
     }
     throw PlayerError(DataProblem(FromCp1252("Die Datei kann nicht ge\xF6"
@@ -111,25 +110,48 @@ FileSource::FileSource(const std::u16string& path) {
                                   SystemMessage(code) + u"."));
   }
   LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(file_.Get(), &size)) throw PlayerError(ReadProblem(::GetLastError()));
+  if (!::GetFileSizeEx(file.Get(), &size) ||
+      !::GetFileTime(file.Get(), nullptr, nullptr, &written_)) {
+    throw PlayerError(ReadProblem(::GetLastError()));
+  }
   size_ = static_cast<std::uint64_t>(size.QuadPart);
 }
 
+win32::FileHandle FileSource::Open() const {
+  win32::FileHandle file(::CreateFileW(Wide(path_).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) throw PlayerError(ReadProblem(::GetLastError()));
+  LARGE_INTEGER size{};
+  FILETIME written{};
+  if (!::GetFileSizeEx(file.Get(), &size) ||
+      !::GetFileTime(file.Get(), nullptr, nullptr, &written)) {
+    throw PlayerError(ReadProblem(::GetLastError()));
+  }
+  if (static_cast<std::uint64_t>(size.QuadPart) != size_ ||
+      ::CompareFileTime(&written, &written_) != 0) {
+    throw PlayerError(FromCp1252(
+        "Die Pr\xE4sentationsdaten (karu.pqd) wurden inzwischen ersetzt, wohl durch den Start "
+        "einer weiteren Pr\xE4sentation. Bitte schlie\xDF"
+        "en Sie lumirax und starten Sie die "
+        "Pr\xE4sentation neu."));
+  }
+  return file;
+}
+
 void FileSource::ReadAt(std::uint64_t offset, std::span<std::uint8_t> into) const {
+  const win32::FileHandle file = Open();
   while (!into.empty()) {
     OVERLAPPED at{};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     const auto want = static_cast<DWORD>(std::min<std::size_t>(into.size(), 1u << 30));
     DWORD got = 0;
-    if (!::ReadFile(file_.Get(), into.data(), want, &got, &at)) {
+    if (!::ReadFile(file.Get(), into.data(), want, &got, &at)) {
       const DWORD code = ::GetLastError();
       if (code != ERROR_HANDLE_EOF) throw PlayerError(ReadProblem(code));
     }
     if (got == 0) {
-      throw PlayerError(
-          FromCp1252("Die Pr\xE4sentationsdaten (karu.pqd) enden vorzeitig; "
-                     "wurde die Datei w\xE4hrend der Vorf\xFChrung ge\xE4ndert?"));
+      throw PlayerError(FromCp1252("Die Pr\xE4sentationsdaten (karu.pqd) enden vorzeitig."));
     }
     offset += got;
     into = into.subspan(got);

@@ -26,17 +26,24 @@ std::u16string CurrentFolder();
 std::u16string TempFolder();
 bool FolderExists(const std::u16string& path);
 
-// A data file read in place; never loaded whole.
+// A data file read in place; never loaded whole. It is opened for each read
+// only: between reads a second launch may write a new data file, which the
+// launcher creates exclusively. A read then finds the file changed and says
+// so instead of showing the new file's bytes as the old entries.
 class FileSource : public ByteSource {
  public:
   // Throws PlayerError naming the problem when the file cannot be opened.
-  explicit FileSource(const std::u16string& path);
+  explicit FileSource(std::u16string path);
   std::uint64_t Size() const override { return size_; }
   void ReadAt(std::uint64_t offset, std::span<std::uint8_t> into) const override;
 
  private:
-  win32::FileHandle file_;
+  // The file opened for reading; its size and time must still be the first.
+  win32::FileHandle Open() const;
+
+  std::u16string path_;
   std::uint64_t size_ = 0;
+  FILETIME written_{};
 };
 
 // A small file's bytes, or nothing when it is not there. Throws PlayerError

@@ -322,6 +322,42 @@ TEST_F(Demo, EnterWritesTheEntryBesideTheDataAndNamesAMissingProgram) {
   EXPECT_EQ(WaitForExit(player, 30'000), std::optional<DWORD>(0));
 }
 
+TEST_F(Demo, ANewerLaunchMayReplaceTheDataAndTheRunningPlayerSaysSo) {
+  const auto window = Launch(Pack("\"" + sample + "\\slides\"", sample + "\\captions.txt"));
+  ASSERT_TRUE(window);
+  ::Sleep(500);
+
+  // The launcher creates the data file without sharing: the player must not
+  // hold it between reads.
+  HANDLE data = ::CreateFileA((work + "\\karu.pqd").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                              nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(data, INVALID_HANDLE_VALUE) << "the running player holds karu.pqd";
+  DWORD written = 0;
+  ::WriteFile(data, "neu", 3, &written, nullptr);
+  ::CloseHandle(data);
+
+  const auto player = ProcessOf(window->handle);
+  Press(::GetDlgItem(window->handle, player::kListId), VK_DOWN);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(window->handle, &pid);
+  const auto dialog = probe::WaitFor(
+      [&](const probe::WindowInfo& w) {
+        return w.pid == pid && w.visible && w.className == "#32770";
+      },
+      30'000);
+  ASSERT_TRUE(dialog);
+  ::Sleep(200);
+  std::wstring message;
+  for (const auto& child : probe::Children(dialog->handle)) {
+    if (child.className == "Static") message += demo::TextOfW(child.handle);
+  }
+  EXPECT_NE(message.find(L"wurden inzwischen ersetzt"), std::wstring::npos) << demo::Utf8(message);
+  probe::PressKey(dialog->handle, VK_RETURN);
+  ::Sleep(300);
+  ::PostMessageA(window->handle, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForExit(player, 30'000), std::optional<DWORD>(0));
+}
+
 TEST_F(Demo, DamagedDataGivesOneGermanMessageAndTheListIsNeverShown) {
   const std::string package = Pack("\"" + sample + "\\slides\"", sample + "\\captions.txt");
   const Bytes whole = ReadBytes(package);
