@@ -1,0 +1,181 @@
+// karupack list, extract and verify: reading a package or a bare data file.
+#include <algorithm>
+#include <array>
+#include <map>
+
+#include "format/karu_format.h"
+#include "karupack/commands.h"
+#include "karupack/errors.h"
+#include "karupack/pending_file.h"
+#include "karupack/transfer.h"
+#include "seal/launcher_image.h"
+
+namespace turv::karupack {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint64_t kPackageLimit = std::uint64_t{1} << 31;
+
+struct Region {
+  InputFile file;
+  std::uint64_t start = 0;                // where the data region begins in the file
+  std::uint64_t size = 0;                 // to the end of the file
+  std::optional<std::uint64_t> launcher;  // the launcher image's size, for a package
+  std::vector<format::Entry> entries;
+};
+
+void ReadExactly(InputFile& file, std::span<std::uint8_t> into) {
+  while (!into.empty()) {
+    const std::size_t got = file.Read(into);
+    if (got == 0) throw Failure(file.Path(), "ended early: it changed while karupack read it");
+    into = into.subspan(got);
+  }
+}
+
+// A package is a file that starts as a program does and carries a sealed
+// launcher; anything else is read as a bare data file. No data file starts
+// with "MZ": its first byte is a name's length, 32 at most.
+Region Open(const fs::path& path, bool packageOnly) {
+  Region region{InputFile(path), 0, 0, std::nullopt, {}};
+  std::array<std::uint8_t, 2> head{};
+  const std::size_t got = region.file.Read(head);
+  if (got == 2 && head[0] == 'M' && head[1] == 'Z') {
+    try {
+      const seal::FileSource source(path);
+      if (const auto problem = seal::PackageSealProblem(source)) {
+        throw Failure(path, "the launcher part is not sealed right: " + *problem);
+      }
+      region.launcher = seal::ReadLauncher(source).ImageSize();
+      region.start = *region.launcher;
+    } catch (const seal::SealError& error) {
+      throw Failure(path, std::string("not a package: ") + error.what());
+    }
+  } else if (packageOnly) {
+    throw Failure(path, "not a package: no launcher in front of the data");
+  }
+  if (region.start > region.file.Size()) {
+    throw Failure(path, "ended early: it changed while karupack read it");
+  }
+  region.size = region.file.Size() - region.start;
+  if (region.size < format::kDirectorySize) {
+    throw Failure(
+        path, (region.launcher ? "no data behind the launcher: " : "too short for a data file: ") +
+                  std::to_string(region.size) + " bytes, but the directory alone takes " +
+                  std::to_string(format::kDirectorySize));
+  }
+  std::vector<std::uint8_t> directory(format::kDirectorySize);
+  region.file.Seek(region.start);
+  ReadExactly(region.file, directory);
+  try {
+    region.entries = format::ParseDirectory(directory, region.size);
+  } catch (const format::FormatError& error) {
+    throw Failure(path, error.what());
+  }
+  return region;
+}
+
+std::string EntryLabel(std::size_t index, const format::Entry& entry) {
+  return "entry " + std::to_string(index + 1) + " (" + Shown(entry.name) + "): ";
+}
+
+// Every name must be a plain file name, distinct but for case, so that
+// writing the files stays inside the folder meant for them.
+void CheckNames(const fs::path& path, const std::vector<format::Entry>& entries) {
+  std::map<std::string, std::size_t> seen;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (const auto problem = format::NameProblem(entries[i].name)) {
+      throw Failure(path, EntryLabel(i, entries[i]) + *problem);
+    }
+    const auto [it, added] = seen.emplace(format::FoldCase(entries[i].name), i);
+    if (!added) {
+      throw Failure(path, EntryLabel(i, entries[i]) + "the name of entry " +
+                              std::to_string(it->second + 1) + " again");
+    }
+  }
+}
+
+std::uint64_t BodiesEnd(const Region& region) {
+  if (region.entries.empty()) return format::kDirectorySize;
+  const auto& last = region.entries.back();
+  return static_cast<std::uint64_t>(last.position + last.size);
+}
+
+// Columns padded to their widest cell; Windows-1252 characters are one
+// column each.
+std::string Pad(std::string_view cp1252, std::size_t width) {
+  return format::ToUtf8(cp1252) + std::string(width - std::min(width, cp1252.size()), ' ');
+}
+
+std::string Printable(std::string_view cp1252) {
+  std::string text(cp1252);
+  std::replace_if(
+      text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }, '?');
+  return text;
+}
+
+}  // namespace
+
+void List(const fs::path& input, std::ostream& out) {
+  const Region region = Open(input, false);
+  std::vector<std::array<std::string, 4>> rows = {{"name", "caption", "size", "position"}};
+  std::uint64_t total = 0;
+  for (const format::Entry& e : region.entries) {
+    rows.push_back({Printable(e.name), Printable(e.caption), std::to_string(e.size),
+                    std::to_string(e.position)});
+    total += static_cast<std::uint64_t>(e.size);
+  }
+  rows.push_back(
+      {"total", std::to_string(region.entries.size()) + " files", std::to_string(total), ""});
+  std::array<std::size_t, 4> width{};
+  for (const auto& row : rows) {
+    for (std::size_t c = 0; c < 4; ++c) width[c] = std::max(width[c], row[c].size());
+  }
+  for (const auto& row : rows) {
+    const std::string size(width[2] - row[2].size(), ' ');
+    const std::string position(width[3] - row[3].size(), ' ');
+    std::string line = Pad(row[0], width[0]) + "  " + Pad(row[1], width[1]) + "  " + size + row[2] +
+                       "  " + position + row[3];
+    line.erase(line.find_last_not_of(' ') + 1);
+    out << line << "\n";
+  }
+}
+
+void Extract(const fs::path& input, const fs::path& folder, std::ostream& out) {
+  Region region = Open(input, false);
+  CheckNames(input, region.entries);
+  std::error_code error;
+  fs::create_directories(folder, error);
+  if (error) throw Failure(folder, "cannot create the folder: " + error.message());
+  if (!fs::is_directory(folder, error)) throw Failure(folder, "not a folder");
+
+  Progress quiet(out, {}, 0, false);
+  Transfer transfer(quiet);
+  for (const format::Entry& e : region.entries) {
+    // A checked name is one plain file name: it stays inside folder.
+    PendingFile pending(folder / PathFromUtf8(format::ToUtf8(e.name)));
+    region.file.Seek(region.start + static_cast<std::uint64_t>(e.position));
+    transfer.Copy(region.file, pending.Out(), static_cast<std::uint64_t>(e.size));
+    transfer.CheckInterrupt();
+    pending.Commit(false);
+  }
+  out << region.entries.size() << " files written to " << Utf8(folder) << "\n";
+}
+
+void Verify(const fs::path& package, std::ostream& out) {
+  const Region region = Open(package, true);
+  CheckNames(package, region.entries);
+  if (region.file.Size() >= kPackageLimit) {
+    throw Failure(package, "the package is " + std::to_string(region.file.Size()) +
+                               " bytes; the launcher reads sizes as signed 32-bit, so it must "
+                               "stay below 2 GiB");
+  }
+  const std::uint64_t end = BodiesEnd(region);
+  out << Utf8(package) << ": OK: sealed launcher of " << *region.launcher << " bytes, "
+      << region.entries.size() << " files, " << end - format::kDirectorySize << " bytes of data";
+  if (end < region.size) out << ", " << region.size - end << " bytes after the last file";
+  out << "\n";
+}
+
+}  // namespace turv::karupack

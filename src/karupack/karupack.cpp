@@ -1,0 +1,205 @@
+#include "karupack/karupack.h"
+
+#include <iostream>
+#include <map>
+#include <set>
+#include <span>
+
+#include "karupack/commands.h"
+#include "karupack/errors.h"
+#include "karupack/system.h"
+
+namespace turv::karupack {
+
+namespace {
+
+constexpr const char* kOverview =
+    "usage: karupack COMMAND [OPTIONS] ...\n"
+    "\n"
+    "Turns a presentation's files into one package: the launcher turv.exe with\n"
+    "the files' data appended.\n"
+    "\n"
+    "commands:\n"
+    "  pack -o OUT.exe [-l LAUNCHER] [-c CAPTIONS] [--quiet] FILE|DIR...\n"
+    "  list PACKAGE|DATAFILE\n"
+    "  extract PACKAGE|DATAFILE -C DIR\n"
+    "  verify PACKAGE\n"
+    "\n"
+    "'karupack COMMAND --help' tells more about each.\n";
+
+constexpr const char* kPackHelp =
+    "usage: karupack pack -o OUT.exe [-l LAUNCHER] [-c CAPTIONS] [--quiet] FILE|DIR...\n"
+    "\n"
+    "Writes OUT.exe: the launcher, then the data region with the given files,\n"
+    "in the order given; a folder contributes its regular files, sorted by\n"
+    "name (folders inside it are skipped). OUT.exe is written under a\n"
+    "temporary name beside it and takes its place only when complete.\n"
+    "\n"
+    "  -o, --output OUT.exe    the package to write\n"
+    "  -l, --launcher FILE     the sealed launcher to put in front (default:\n"
+    "                          $TURV_LAUNCHER, else the turv.exe of the build)\n"
+    "  -c, --captions FILE     UTF-8 lines 'name<TAB>caption'; lines starting\n"
+    "                          with # and blank lines are skipped; a file\n"
+    "                          without a caption gets its name\n"
+    "  -q, --quiet             no progress bar and no summary\n"
+    "\n"
+    "Names must be valid Windows file names of 1 to 32 Windows-1252\n"
+    "characters, distinct but for case; captions hold up to 184 characters;\n"
+    "a package holds up to 2872 files and stays below 2 GiB.\n";
+
+constexpr const char* kListHelp =
+    "usage: karupack list PACKAGE|DATAFILE\n"
+    "\n"
+    "Lists the packed files of a package or of a bare data file (karu.pqd):\n"
+    "name, caption, size and position in the data region, and a total.\n";
+
+constexpr const char* kExtractHelp =
+    "usage: karupack extract PACKAGE|DATAFILE -C DIR\n"
+    "\n"
+    "Writes every packed file into DIR, created when missing; files of the\n"
+    "same names there are replaced. Nothing is written outside DIR: a file\n"
+    "whose name is no plain Windows file name stops the extraction before\n"
+    "anything is written.\n"
+    "\n"
+    "  -C, --directory DIR     the folder to write into\n";
+
+constexpr const char* kVerifyHelp =
+    "usage: karupack verify PACKAGE\n"
+    "\n"
+    "Checks that the launcher is sealed and its image size matches, and that\n"
+    "the data region reads cleanly with names every system can write. Bytes\n"
+    "after the last file (a signature) are fine. Exits 0 only then.\n";
+
+struct Command {
+  const char* help;
+  std::map<std::string, std::string> valued;  // option -> its canonical short form
+  std::map<std::string, std::string> flags;
+};
+
+struct Parsed {
+  std::map<std::string, std::string> values;
+  std::set<std::string> flags;
+  std::vector<std::string> operands;
+  bool help = false;
+};
+
+Parsed Parse(const std::string& name, const Command& command, std::span<const std::string> args) {
+  Parsed parsed;
+  const auto take = [&](const std::string& option, const std::string& value) {
+    const std::string& key = command.valued.at(option);
+    if (!parsed.values.emplace(key, value).second) {
+      throw UsageError(name + ": " + key + " is given twice");
+    }
+  };
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--") {
+      parsed.operands.insert(parsed.operands.end(),
+                             args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+      break;
+    }
+    if (arg == "-h" || arg == "--help") {
+      parsed.help = true;
+    } else if (command.flags.contains(arg)) {
+      parsed.flags.insert(command.flags.at(arg));
+    } else if (command.valued.contains(arg)) {
+      if (i + 1 == args.size()) throw UsageError(name + ": " + arg + " needs a value");
+      take(arg, args[++i]);
+    } else if (const auto eq = arg.find('='); arg.starts_with("--") && eq != std::string::npos &&
+                                              command.valued.contains(arg.substr(0, eq))) {
+      take(arg.substr(0, eq), arg.substr(eq + 1));
+    } else if (arg.size() > 2 && arg[0] == '-' && arg[1] != '-' &&
+               command.valued.contains(arg.substr(0, 2))) {
+      take(arg.substr(0, 2), arg.substr(2));
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      throw UsageError(name + ": unknown option " + arg);
+    } else {
+      parsed.operands.push_back(arg);
+    }
+  }
+  return parsed;
+}
+
+std::filesystem::path One(const std::string& name, const Parsed& parsed, const char* what) {
+  if (parsed.operands.empty()) throw UsageError(name + ": which " + std::string(what) + "?");
+  if (parsed.operands.size() > 1) {
+    throw UsageError(name + ": one " + std::string(what) + " only, not " +
+                     std::to_string(parsed.operands.size()));
+  }
+  return PathFromUtf8(parsed.operands.front());
+}
+
+int ShowHelp(const char* help) {
+  std::cout << help;
+  return 0;
+}
+
+int Dispatch(const std::vector<std::string>& args) {
+  if (args.empty()) throw UsageError("which command? pack, list, extract or verify");
+  const std::string& name = args.front();
+  if (name == "-h" || name == "--help" || name == "help") return ShowHelp(kOverview);
+  const std::span<const std::string> rest(args.begin() + 1, args.end());
+  if (name == "pack") {
+    const Command command{kPackHelp,
+                          {{"-o", "-o"},
+                           {"--output", "-o"},
+                           {"-l", "-l"},
+                           {"--launcher", "-l"},
+                           {"-c", "-c"},
+                           {"--captions", "-c"}},
+                          {{"-q", "-q"}, {"--quiet", "-q"}}};
+    const Parsed parsed = Parse(name, command, rest);
+    if (parsed.help) return ShowHelp(command.help);
+    PackOptions options;
+    if (!parsed.values.contains("-o")) throw UsageError("pack: -o OUT.exe is missing");
+    options.output = PathFromUtf8(parsed.values.at("-o"));
+    if (parsed.values.contains("-l")) options.launcher = PathFromUtf8(parsed.values.at("-l"));
+    if (parsed.values.contains("-c")) options.captions = PathFromUtf8(parsed.values.at("-c"));
+    options.quiet = parsed.flags.contains("-q");
+    if (parsed.operands.empty()) throw UsageError("pack: no files or folders to pack");
+    for (const auto& operand : parsed.operands) options.inputs.push_back(PathFromUtf8(operand));
+    Pack(options, std::cout, std::cerr);
+    return 0;
+  }
+  if (name == "list" || name == "verify") {
+    const Command command{name == "list" ? kListHelp : kVerifyHelp, {}, {}};
+    const Parsed parsed = Parse(name, command, rest);
+    if (parsed.help) return ShowHelp(command.help);
+    const auto input = One(name, parsed, name == "list" ? "package or data file" : "package");
+    if (name == "list") {
+      List(input, std::cout);
+    } else {
+      Verify(input, std::cout);
+    }
+    return 0;
+  }
+  if (name == "extract") {
+    const Command command{kExtractHelp, {{"-C", "-C"}, {"--directory", "-C"}}, {}};
+    const Parsed parsed = Parse(name, command, rest);
+    if (parsed.help) return ShowHelp(command.help);
+    if (!parsed.values.contains("-C")) throw UsageError("extract: -C DIR is missing");
+    Extract(One(name, parsed, "package or data file"), PathFromUtf8(parsed.values.at("-C")),
+            std::cout);
+    return 0;
+  }
+  throw UsageError("unknown command " + name + "; the commands are pack, list, extract, verify");
+}
+
+}  // namespace
+
+int Run(const std::vector<std::string>& args) {
+  try {
+    return Dispatch(args);
+  } catch (const UsageError& error) {
+    std::cerr << "karupack: " << error.what() << " (see karupack --help)\n";
+    return 2;
+  } catch (const Interrupted& error) {
+    std::cerr << "karupack: " << error.what() << "\n";
+    return EndByInterrupt(error.Signal());
+  } catch (const std::exception& error) {
+    std::cerr << "karupack: " << error.what() << "\n";
+    return 1;
+  }
+}
+
+}  // namespace turv::karupack

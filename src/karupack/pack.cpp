@@ -1,0 +1,216 @@
+// karupack pack: checks everything first, then writes launcher, directory
+// and bodies in one pass into a file that takes the output's place only
+// when complete.
+#include <algorithm>
+#include <map>
+
+#include "format/karu_format.h"
+#include "karupack/captions.h"
+#include "karupack/commands.h"
+#include "karupack/errors.h"
+#include "karupack/pending_file.h"
+#include "karupack/transfer.h"
+#include "seal/launcher_image.h"
+
+namespace turv::karupack {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The launcher takes file sizes as signed 32-bit numbers.
+constexpr std::uint64_t kPackageLimit = std::uint64_t{1} << 31;
+// Smaller packs finish before a bar would tell anything.
+constexpr std::uint64_t kProgressFrom = 4 << 20;
+
+struct Source {
+  fs::path file;
+  format::Entry entry;  // name and caption in Windows-1252
+  std::optional<FileId> id;
+};
+
+std::string StoredName(const fs::path& file) {
+  std::string name;
+  try {
+    name = format::ToCp1252(Utf8(file.filename()));
+  } catch (const format::FormatError& error) {
+    throw Failure(file, std::string("the name cannot be packed: ") + error.what());
+  }
+  if (const auto problem = format::NameProblem(name)) {
+    throw Failure(file, "the name cannot be packed: " + *problem);
+  }
+  return name;
+}
+
+void Add(const fs::path& file, std::vector<Source>& sources) {
+  std::error_code error;
+  const auto size = fs::file_size(file, error);
+  if (error) throw Failure(file, "cannot read: " + error.message());
+  Source source{file, {}, IdentityOf(file)};
+  source.entry.name = StoredName(file);
+  source.entry.caption = source.entry.name;
+  source.entry.size = static_cast<std::int64_t>(size);
+  sources.push_back(std::move(source));
+}
+
+// The files to pack, in order: each FILE as given, each DIR's regular files
+// sorted by name.
+std::vector<Source> Gather(const std::vector<fs::path>& inputs, std::ostream& notes) {
+  std::vector<Source> sources;
+  for (const fs::path& input : inputs) {
+    std::error_code error;
+    const auto status = fs::status(input, error);
+    if (status.type() == fs::file_type::not_found) throw Failure(input, "no such file or folder");
+    if (error) throw Failure(input, "cannot read: " + error.message());
+    if (status.type() == fs::file_type::regular) {
+      Add(input, sources);
+      continue;
+    }
+    if (status.type() != fs::file_type::directory) {
+      throw Failure(input, "neither a regular file nor a folder");
+    }
+    std::vector<fs::path> files;
+    for (fs::directory_iterator it(input, error), end; !error && it != end; it.increment(error)) {
+      std::error_code typeError;
+      if (it->is_regular_file(typeError)) {
+        files.push_back(it->path());
+      } else {
+        notes << "karupack: " << Utf8(it->path()) << ": skipped, not a regular file\n";
+      }
+    }
+    if (error) throw Failure(input, "cannot list the folder: " + error.message());
+    std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
+      return Utf8(a.filename()) < Utf8(b.filename());
+    });
+    for (const fs::path& file : files) Add(file, sources);
+  }
+  return sources;
+}
+
+// Windows keeps one file per name but for case in a folder.
+void CheckDistinct(const std::vector<Source>& sources) {
+  std::map<std::string, const Source*> seen;
+  for (const Source& source : sources) {
+    const auto [it, added] = seen.emplace(format::FoldCase(source.entry.name), &source);
+    if (added) continue;
+    const bool same = it->second->entry.name == source.entry.name;
+    throw Failure(source.file, "the name " + std::string(same ? "" : "(but for case) ") +
+                                   "is already taken by " + Utf8(it->second->file));
+  }
+}
+
+void ApplyCaptions(const fs::path& file, std::vector<Source>& sources) {
+  std::map<std::string, Source*> byName;
+  for (Source& source : sources) byName.emplace(format::FoldCase(source.entry.name), &source);
+  std::map<std::string, int> firstLine;
+  for (const Caption& caption : ReadCaptions(file)) {
+    const std::string key = format::FoldCase(caption.name);
+    const auto [seen, added] = firstLine.emplace(key, caption.line);
+    if (!added) {
+      throw Failure(file, "line " + std::to_string(caption.line) + ": a second caption for " +
+                              Shown(caption.name) + " (the first is on line " +
+                              std::to_string(seen->second) + ")");
+    }
+    const auto target = byName.find(key);
+    if (target == byName.end()) {
+      throw Failure(file, "line " + std::to_string(caption.line) + ": " + Shown(caption.name) +
+                              " names no packed file");
+    }
+    target->second->entry.caption = caption.text;
+  }
+}
+
+// The sealed launcher's image size: where the data region will begin.
+std::uint64_t CheckLauncher(const fs::path& launcher, bool chosen) {
+  std::error_code error;
+  if (!fs::exists(launcher, error)) {
+    throw Failure(launcher, chosen ? "no such launcher"
+                                   : "no launcher here; build the win32 preset, set "
+                                     "TURV_LAUNCHER or give one with -l");
+  }
+  try {
+    const seal::FileSource file(launcher);
+    if (const auto problem = seal::SealProblem(file)) {
+      throw Failure(launcher, "not a launcher to pack with: " + *problem);
+    }
+    return seal::ReadLauncher(file).ImageSize();
+  } catch (const seal::SealError& sealError) {
+    throw Failure(launcher, std::string("not a launcher to pack with: ") + sealError.what());
+  }
+}
+
+// Replacing a file we are about to read would lose it.
+void CheckOutput(const PackOptions& options, const fs::path& launcher,
+                 const std::vector<Source>& sources) {
+  std::error_code error;
+  if (fs::is_directory(options.output, error)) throw Failure(options.output, "is a folder");
+  const auto output = IdentityOf(options.output);
+  if (!output) return;
+  for (const Source& source : sources) {
+    if (source.id == output) {
+      throw Failure(options.output, "is one of the files to pack (" + Utf8(source.file) + ")");
+    }
+  }
+  if (IdentityOf(launcher) == output) throw Failure(options.output, "is the launcher");
+  if (options.captions && IdentityOf(*options.captions) == output) {
+    throw Failure(options.output, "is the captions file");
+  }
+}
+
+}  // namespace
+
+void Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) {
+  const fs::path launcher = options.launcher ? *options.launcher : DefaultLauncher();
+  const std::uint64_t imageSize = CheckLauncher(launcher, options.launcher.has_value());
+
+  std::vector<Source> sources = Gather(options.inputs, notes);
+  if (sources.empty()) throw Failure(options.output, "nothing to pack: the folders hold no files");
+  if (sources.size() > format::kMaxEntries) {
+    throw Failure(options.output, std::to_string(sources.size()) +
+                                      " files to pack; a package holds at most " +
+                                      std::to_string(format::kMaxEntries));
+  }
+  CheckDistinct(sources);
+  if (options.captions) ApplyCaptions(*options.captions, sources);
+  CheckOutput(options, launcher, sources);
+
+  std::uint64_t total = imageSize + format::kDirectorySize;
+  for (const Source& source : sources) total += static_cast<std::uint64_t>(source.entry.size);
+  if (total >= kPackageLimit) {
+    throw Failure(options.output, "the package would be " + std::to_string(total) +
+                                      " bytes; it must stay below 2 GiB (" +
+                                      std::to_string(kPackageLimit) +
+                                      " bytes), as the launcher reads sizes as signed 32-bit");
+  }
+  std::vector<format::Entry> entries;
+  for (const Source& source : sources) entries.push_back(source.entry);
+  const std::vector<std::uint8_t> directory = format::BuildDirectory(entries);
+
+  Progress progress(notes, Utf8(options.output.filename()), total,
+                    !options.quiet && total > kProgressFrom && StderrIsTerminal());
+  Transfer transfer(progress);
+  PendingFile pending(options.output);
+  {
+    InputFile image(launcher);
+    if (image.Size() != imageSize) {
+      throw Failure(launcher, "changed while karupack was reading it");
+    }
+    transfer.Copy(image, pending.Out(), imageSize);
+  }
+  transfer.Write(pending.Out(), directory);
+  for (const Source& source : sources) {
+    InputFile body(source.file);
+    const auto size = static_cast<std::uint64_t>(source.entry.size);
+    if (body.Size() != size) throw Failure(source.file, "changed while karupack was reading it");
+    transfer.Copy(body, pending.Out(), size);
+  }
+  transfer.CheckInterrupt();
+  pending.Commit(true);
+
+  if (!options.quiet) {
+    out << Utf8(options.output) << ": " << sources.size() << " files, " << total - imageSize
+        << " bytes of data behind a launcher of " << imageSize << " bytes\n";
+  }
+}
+
+}  // namespace turv::karupack

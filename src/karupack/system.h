@@ -1,0 +1,97 @@
+// What karupack needs from the operating system, implemented once for POSIX
+// (system_posix.cpp) and once for Windows (system_win32.cpp). Every call
+// that fails throws a Failure naming the file and the system's reason.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+
+namespace turv::karupack {
+
+// Which file a path leads to, whatever its spelling: two paths with equal
+// identities name the same file (links followed).
+struct FileId {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  friend bool operator==(const FileId&, const FileId&) = default;
+};
+std::optional<FileId> IdentityOf(const std::filesystem::path& path);
+
+class InputFile {
+ public:
+  explicit InputFile(const std::filesystem::path& path);
+  InputFile(InputFile&&) noexcept;
+  InputFile& operator=(InputFile&&) noexcept;
+  ~InputFile();
+
+  const std::filesystem::path& Path() const { return path_; }
+  std::uint64_t Size() const { return size_; }  // as found on opening
+  void Seek(std::uint64_t offset);
+  // Up to into.size() bytes from the current position; 0 at the end.
+  std::size_t Read(std::span<std::uint8_t> into);
+
+ private:
+  struct Handle;
+  std::filesystem::path path_;
+  std::uint64_t size_ = 0;
+  std::unique_ptr<Handle> handle_;
+};
+
+class OutputFile {
+ public:
+  // Creates a file that must not exist yet; nothing when it does. Messages
+  // name it as shownAs.
+  static std::optional<OutputFile> CreateNew(const std::filesystem::path& path,
+                                             const std::filesystem::path& shownAs);
+  OutputFile(OutputFile&&) noexcept;
+  OutputFile& operator=(OutputFile&&) noexcept;
+  ~OutputFile();
+
+  const std::filesystem::path& Path() const { return path_; }  // as shown
+  void Write(std::span<const std::uint8_t> bytes);
+  // Closes the file, first making it executable (rwxr-xr-x) where the
+  // system keeps such a mark.
+  void Finish(bool executable);
+
+ private:
+  struct Handle;
+  explicit OutputFile(const std::filesystem::path& path);
+  std::filesystem::path path_;
+  std::unique_ptr<Handle> handle_;
+};
+
+// Puts from in to's place in one step, replacing a file there.
+void MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to);
+void RemoveFile(const std::filesystem::path& path) noexcept;
+
+// While one lives, Ctrl+C and termination requests wait until Pending()
+// takes them, so that the work in hand can clean up before it stops.
+class InterruptGuard {
+ public:
+  InterruptGuard();
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+  ~InterruptGuard();
+  // The signal that asked us to stop, or 0.
+  int Pending();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// Ends the program the way the signal would have; returns the exit status
+// where that is not possible.
+int EndByInterrupt(int signal);
+
+bool StderrIsTerminal();
+
+// The launcher packed when no -l is given: TURV_LAUNCHER when set, else
+// turv.exe where the build puts it (beside karupack.exe on Windows, and in
+// the win32 build beside this host build on Linux).
+std::filesystem::path DefaultLauncher();
+
+}  // namespace turv::karupack

@@ -1,0 +1,195 @@
+// The system layer on Windows: wide-character calls throughout, so that any
+// file name the system can hold works.
+#include <windows.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+
+#include "karupack/errors.h"
+#include "karupack/system.h"
+#include "win32/handles.h"
+
+namespace turv::karupack {
+
+namespace {
+
+constexpr DWORD kChunk = 1 << 20;
+
+std::string Reason(DWORD code = ::GetLastError()) {
+  wchar_t* text = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  if (length == 0 || text == nullptr) return "system error " + std::to_string(code);
+  std::wstring message(text, length);
+  ::LocalFree(text);
+  while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' ||
+                              message.back() == L'.' || message.back() == L' ')) {
+    message.pop_back();
+  }
+  return Utf8(std::filesystem::path(message));
+}
+
+// The console runs its handler on a thread of its own, which can reach the
+// guard only through state that outlives any one object.
+std::atomic<int>& StopRequest() {
+  static std::atomic<int> request{0};
+  return request;
+}
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+    StopRequest() = SIGINT;
+    return TRUE;
+  }
+  if (event == CTRL_CLOSE_EVENT) {
+    // The process ends when this returns: give the work a moment to clean up.
+    StopRequest() = SIGTERM;
+    ::Sleep(4000);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+struct InputFile::Handle : win32::FileHandle {
+  using win32::FileHandle::FileHandle;
+};
+struct OutputFile::Handle : win32::FileHandle {
+  using win32::FileHandle::FileHandle;
+};
+
+std::optional<FileId> IdentityOf(const std::filesystem::path& path) {
+  const win32::FileHandle file(
+      ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file || !::GetFileInformationByHandle(file.Get(), &info)) return std::nullopt;
+  return FileId{info.dwVolumeSerialNumber,
+                (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
+InputFile::InputFile(const std::filesystem::path& path)
+    : path_(path), handle_(std::make_unique<Handle>()) {
+  handle_->Reset(::CreateFileW(path.c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!*handle_) throw Failure(path, "cannot open: " + Reason());
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(handle_->Get(), &size)) throw Failure(path, "cannot read: " + Reason());
+  size_ = static_cast<std::uint64_t>(size.QuadPart);
+}
+
+InputFile::InputFile(InputFile&&) noexcept = default;
+InputFile& InputFile::operator=(InputFile&&) noexcept = default;
+InputFile::~InputFile() = default;
+
+void InputFile::Seek(std::uint64_t offset) {
+  LARGE_INTEGER to{};
+  to.QuadPart = static_cast<LONGLONG>(offset);
+  if (!::SetFilePointerEx(handle_->Get(), to, nullptr, FILE_BEGIN)) {
+    throw Failure(path_, "cannot seek: " + Reason());
+  }
+}
+
+std::size_t InputFile::Read(std::span<std::uint8_t> into) {
+  DWORD got = 0;
+  const auto want = static_cast<DWORD>(std::min<std::size_t>(into.size(), kChunk));
+  if (!::ReadFile(handle_->Get(), into.data(), want, &got, nullptr)) {
+    throw Failure(path_, "cannot read: " + Reason());
+  }
+  return got;
+}
+
+OutputFile::OutputFile(const std::filesystem::path& path)
+    : path_(path), handle_(std::make_unique<Handle>()) {}
+OutputFile::OutputFile(OutputFile&&) noexcept = default;
+OutputFile& OutputFile::operator=(OutputFile&&) noexcept = default;
+OutputFile::~OutputFile() = default;
+
+std::optional<OutputFile> OutputFile::CreateNew(const std::filesystem::path& path,
+                                                const std::filesystem::path& shownAs) {
+  OutputFile file(shownAs);
+  file.handle_->Reset(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!*file.handle_) {
+    const DWORD code = ::GetLastError();
+    if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) return std::nullopt;
+    throw Failure(shownAs, "cannot create: " + Reason(code));
+  }
+  return file;
+}
+
+void OutputFile::Write(std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    DWORD put = 0;
+    const auto want = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), kChunk));
+    if (!::WriteFile(handle_->Get(), bytes.data(), want, &put, nullptr) || put == 0) {
+      throw Failure(path_, "cannot write: " + Reason());
+    }
+    bytes = bytes.subspan(put);
+  }
+}
+
+void OutputFile::Finish(bool) {
+  // Windows marks programs by their name; there is no mode to set. Writes
+  // are not buffered here, so their failures have surfaced in WriteFile.
+  handle_->Reset();
+}
+
+void MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (!::MoveFileExW(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    throw Failure(to, "cannot write: " + Reason());
+  }
+}
+
+void RemoveFile(const std::filesystem::path& path) noexcept {
+  ::DeleteFileW(path.c_str());
+}
+
+struct InterruptGuard::State {};
+
+InterruptGuard::InterruptGuard() : state_(std::make_unique<State>()) {
+  StopRequest() = 0;
+  ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+InterruptGuard::~InterruptGuard() {
+  ::SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
+}
+
+int InterruptGuard::Pending() {
+  return StopRequest().exchange(0);
+}
+
+int EndByInterrupt(int signal) {
+  return 128 + signal;
+}
+
+bool StderrIsTerminal() {
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+std::filesystem::path DefaultLauncher() {
+  if (const wchar_t* chosen = ::_wgetenv(L"TURV_LAUNCHER"); chosen != nullptr && *chosen != 0) {
+    return chosen;
+  }
+  std::wstring self(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        ::GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
+    if (length == 0) throw Failure("karupack.exe", "cannot find its own folder: " + Reason());
+    if (length < self.size()) {
+      self.resize(length);
+      break;
+    }
+    self.resize(self.size() * 2);
+  }
+  return std::filesystem::path(self).parent_path() / L"turv.exe";
+}
+
+}  // namespace turv::karupack

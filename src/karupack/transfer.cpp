@@ -1,0 +1,43 @@
+#include "karupack/transfer.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "karupack/errors.h"
+
+namespace turv::karupack {
+
+namespace {
+
+constexpr std::size_t kPage = 4096;
+
+}  // namespace
+
+Transfer::Transfer(Progress& progress) : progress_(progress), storage_(kBuffer + kPage) {
+  const auto address = reinterpret_cast<std::uintptr_t>(storage_.data());
+  buffer_ = std::span(storage_).subspan((kPage - address % kPage) % kPage, kBuffer);
+}
+
+void Transfer::Copy(InputFile& in, OutputFile& out, std::uint64_t count) {
+  while (count > 0) {
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(count, buffer_.size()));
+    const std::size_t got = in.Read(buffer_.first(want));
+    if (got == 0) throw Failure(in.Path(), "ended early: it changed while karupack was reading it");
+    out.Write(buffer_.first(got));
+    count -= got;
+    progress_.Advance(got);
+    CheckInterrupt();
+  }
+}
+
+void Transfer::Write(OutputFile& out, std::span<const std::uint8_t> bytes) {
+  out.Write(bytes);
+  progress_.Advance(bytes.size());
+  CheckInterrupt();
+}
+
+void Transfer::CheckInterrupt() {
+  if (const int signal = guard_.Pending()) throw Interrupted(signal);
+}
+
+}  // namespace turv::karupack

@@ -1,0 +1,356 @@
+// karupack pack, run as a program: what it writes, and that every bad
+// input is refused before anything is written.
+#include <sys/stat.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <random>
+#include <thread>
+
+#include "fixture.h"
+
+namespace turv::karupack::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+std::string RandomBytes(std::size_t size) {
+  std::mt19937 random(static_cast<unsigned>(size));
+  std::string bytes(size, '\0');
+  for (char& b : bytes) b = static_cast<char>(random());
+  return bytes;
+}
+
+TEST_F(PackerTest, PacksFilesAndFoldersInOrderWithCaptions) {
+  std::string umlauts;
+  for (int i = 0; i < 32; ++i) umlauts += "\xC3\xA4";
+  const std::string bild = RandomBytes(100'000);
+  Write("extra/zuerst.txt", "first");
+  Write("slides/intro.txt", "Hallo\n");
+  Write("slides/bild.bmp", bild);
+  Write(
+      "slides/\xC3\x9C"
+      "bersicht.txt",
+      "");
+  Write("slides/" + umlauts, "32");
+  Write("slides/sub/tief.txt", "not packed");
+  const auto captions = Write("captions.txt",
+                              "\xEF\xBB\xBF# Captions\n\nintro.txt\tEinf\xC3\xBChrung\r\n"
+                              "BILD.BMP\tDas Bild\n" +
+                                  std::string("zuerst.txt\t") + std::string(184, 'c'));
+  const fs::path package = Dir() / "out" / "Kurs.exe";
+  fs::create_directories(package.parent_path());
+
+  const Outcome packed =
+      Karupack({"pack", "-o", package.string(), "-l", Launcher().string(), "-c", captions.string(),
+                (Dir() / "extra/zuerst.txt").string(), (Dir() / "slides").string()});
+  ASSERT_EQ(packed.status, 0) << packed.err;
+  EXPECT_THAT(packed.err, HasSubstr("sub: skipped"));
+  EXPECT_THAT(packed.out, HasSubstr("5 files"));
+  EXPECT_EQ(fs::status(package).permissions() & fs::perms::all,
+            fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                fs::perms::others_read | fs::perms::others_exec);
+
+  const std::string bytes = Read(package);
+  const std::string launcher = Read(Launcher());
+  EXPECT_EQ(bytes.substr(0, launcher.size()), launcher);
+  const auto entries = EntriesOf(package);
+  ASSERT_EQ(entries.size(), 5u);
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"zuerst.txt", std::string(184, 'c')},
+      {"bild.bmp", "Das Bild"},
+      {"intro.txt", "Einf\xFChrung"},
+      {"\xDC"
+       "bersicht.txt",
+       "\xDC"
+       "bersicht.txt"},
+      {std::string(32, '\xE4'), std::string(32, '\xE4')}};
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    EXPECT_EQ(entries[i].name, expected[i].first) << i;
+    EXPECT_EQ(entries[i].caption, expected[i].second) << i;
+  }
+  EXPECT_EQ(bytes.substr(launcher.size() + static_cast<std::size_t>(entries[1].position), 100'000),
+            bild);
+  EXPECT_EQ(bytes.size(), launcher.size() + format::kDirectorySize + 5 + 100'000 + 6 + 0 + 2);
+}
+
+TEST_F(PackerTest, ListsExtractsAndVerifiesWhatItPacked) {
+  Write("slides/intro.txt", "Hallo\n");
+  Write("slides/bild.bmp", RandomBytes(70'000));
+  const auto captions = Write("c.txt", "intro.txt\tEinf\xC3\xBChrung\n");
+  const fs::path package = Dir() / "Kurs.exe";
+  ASSERT_EQ(Karupack({"pack", "-q", "-l", Launcher().string(), "-c", captions.string(), "-o",
+                      package.string(), (Dir() / "slides").string()})
+                .status,
+            0);
+
+  const Outcome list = Karupack({"list", package.string()});
+  ASSERT_EQ(list.status, 0) << list.err;
+  EXPECT_EQ(list.out,
+            "name       caption      size  position\n"
+            "bild.bmp   bild.bmp    70000    672224\n"
+            "intro.txt  Einf\xC3\xBChrung      6    742224\n"
+            "total      2 files     70006\n");
+
+  const Outcome verify = Karupack({"verify", package.string()});
+  EXPECT_EQ(verify.status, 0) << verify.err;
+  EXPECT_THAT(verify.out, HasSubstr("OK"));
+
+  const fs::path into = Dir() / "new" / "folder";
+  const Outcome extract = Karupack({"extract", package.string(), "-C", into.string()});
+  ASSERT_EQ(extract.status, 0) << extract.err;
+  EXPECT_EQ(Contents(into), Contents(Dir() / "slides"));
+
+  // The data file alone, as the launcher writes it, reads the same.
+  const std::string bytes = Read(package);
+  const fs::path data = Write("karu.pqd", bytes.substr(Read(Launcher()).size()));
+  const Outcome listData = Karupack({"list", data.string()});
+  EXPECT_EQ(listData.out, list.out);
+  EXPECT_THAT(Karupack({"verify", data.string()}), FailedWith("not a package"));
+}
+
+TEST_F(PackerTest, TakesTheLauncherFromTheEnvironment) {
+  Write("in/a.txt", "a");
+  const fs::path package = Dir() / "Kurs.exe";
+  const std::vector<std::string> args = {"pack", "-q", "-o", package.string(),
+                                         (Dir() / "in").string()};
+  EXPECT_EQ(Karupack(args, WithEnv("TURV_LAUNCHER=" + Launcher().string())).status, 0);
+  fs::remove(package);
+  const std::string missing = (Dir() / "missing.exe").string();
+  EXPECT_THAT(Karupack(args, WithEnv("TURV_LAUNCHER=" + missing)), FailedWith(missing));
+  EXPECT_FALSE(fs::exists(package));
+}
+
+// Each case: the files to pack and what the refusal must say. The folder
+// "out" holds an earlier package that must stay as it was.
+class RefusalTest : public PackerTest {
+ protected:
+  void SetUp() override {
+    PackerTest::SetUp();
+    Write("out/Kurs.exe", "the earlier package");
+    before_ = Contents(Dir() / "out");
+  }
+  void ExpectRefused(const Outcome& outcome, const std::string& why) {
+    EXPECT_THAT(outcome, FailedWith(why));
+    ExpectNothingWritten(why);
+  }
+  void ExpectNothingWritten(const std::string& context) {
+    EXPECT_EQ(Contents(Dir() / "out"), before_) << context;
+  }
+  Outcome PackFolder(const std::string& folder, std::vector<std::string> more = {}) {
+    std::vector<std::string> args = {(Dir() / folder).string()};
+    args.insert(args.end(), more.begin(), more.end());
+    return Pack(Output(), args);
+  }
+  fs::path Output() const { return Dir() / "out" / "Kurs.exe"; }
+
+ private:
+  std::map<std::string, std::string> before_;
+};
+
+// The name rules themselves are tested with the format library; here, that
+// the packer applies them to names as the system spells them.
+TEST_F(RefusalTest, NamesWindowsCannotHold) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {std::string(33, 'x'), "33 characters"},
+      {"Kurs \xE4\xB8\xAD.txt", "U+4E2D"},
+      {"bad\xFF.txt", "not valid UTF-8"},
+      {"a:b", "':'"},
+      {"a\\b", "'\\'"},
+      {"tab\tname", "control character"},
+      {"ende.", "dot"},
+      {"nul.txt", "device name"}};
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const std::string folder = "case" + std::to_string(i);
+    Write(folder + "/good.txt", "good");
+    Write(folder + "/" + cases[i].first, "bad");
+    ExpectRefused(PackFolder(folder), cases[i].second);
+  }
+}
+
+TEST_F(RefusalTest, NamesEqualButForCase) {
+  Write("case/Bild.bmp", "1");
+  Write("case/bild.BMP", "2");
+  ExpectRefused(PackFolder("case"), "already taken");
+  Write("umlaut/\xC3\x84.txt", "1");  // Ä
+  Write("umlaut/\xC3\xA4.txt", "2");  // ä
+  ExpectRefused(PackFolder("umlaut"), "(but for case)");
+  Write("one/x.txt", "1");
+  Write("two/x.txt", "2");
+  ExpectRefused(PackFolder("one", {(Dir() / "two").string()}), "already taken by");
+}
+
+TEST_F(RefusalTest, BadCaptions) {
+  Write("in/intro.txt", "1");
+  // How single lines are read is tested with the parser; here, how the
+  // captions meet the packed files.
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"# long\nintro.txt\t" + std::string(185, 'c'), "line 2: the caption has 185"},
+      {"intro.txt\tEinf\xC3\xBChrung\nfehlt.txt\tGibt es nicht", "line 2: \"fehlt.txt\" names no"},
+      {"intro.txt\tEins\nINTRO.TXT\tZwei", "a second caption"}};
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const auto captions = Write("captions" + std::to_string(i) + ".txt", cases[i].first);
+    ExpectRefused(PackFolder("in", {"-c", captions.string()}), cases[i].second);
+  }
+  ExpectRefused(PackFolder("in", {"-c", (Dir() / "none.txt").string()}), "none.txt");
+}
+
+TEST_F(RefusalTest, MoreFilesThanTheDirectoryHolds) {
+  for (std::size_t i = 0; i < format::kMaxEntries; ++i) Write("many/" + std::to_string(i), "");
+  const fs::path fits = Dir() / "fits.exe";
+  ASSERT_EQ(Pack(fits, {(Dir() / "many").string()}).status, 0);
+  EXPECT_EQ(EntriesOf(fits).size(), format::kMaxEntries);
+  Write("many/one-more", "");
+  ExpectRefused(PackFolder("many"), "2873 files to pack; a package holds at most 2872");
+}
+
+TEST_F(RefusalTest, PackagesOf2GiBOrMore) {
+  const std::uint64_t room =
+      (std::uint64_t{1} << 31) - fs::file_size(Launcher()) - format::kDirectorySize;
+  Sparse("big/a.bin", room / 2);
+  Sparse("big/b.bin", room - room / 2);
+  ExpectRefused(PackFolder("big"), "below 2 GiB");
+}
+
+TEST_F(RefusalTest, LaunchersThatWillNotDo) {
+  Write("in/a.txt", "a");
+  const auto pack = [&](const fs::path& launcher) {
+    return Karupack(
+        {"pack", "-l", launcher.string(), "-o", Output().string(), (Dir() / "in").string()});
+  };
+  ExpectRefused(pack(Write("unsealed.exe", MakeLauncher(5'000, false))), "not sealed");
+  ExpectRefused(pack(Write("text.exe", "just text")), "not a Windows program");
+  ExpectRefused(pack(Dir() / "gone.exe"), "no such launcher");
+  const fs::path package = Dir() / "package.exe";
+  ASSERT_EQ(Pack(package, {(Dir() / "in").string()}).status, 0);
+  ExpectRefused(pack(package), "does not match the file size");
+}
+
+TEST_F(RefusalTest, AnOutputThatIsAnInput) {
+  Write("in/a.txt", "a");
+  const auto packTo = [&](const fs::path& output, std::vector<std::string> more = {}) {
+    std::vector<std::string> args = {"pack", "-l", Launcher().string(), "-o", output.string()};
+    args.insert(args.end(), more.begin(), more.end());
+    args.push_back((Dir() / "in").string());
+    return Karupack(args);
+  };
+  const auto unchanged = Contents(Dir() / "in");
+  EXPECT_THAT(packTo(Dir() / "in" / ".." / "in" / "a.txt"), FailedWith("one of the files"));
+  fs::create_hard_link(Dir() / "in" / "a.txt", Dir() / "hard.exe");
+  EXPECT_THAT(packTo(Dir() / "hard.exe"), FailedWith("one of the files"));
+  fs::create_symlink(Dir() / "in" / "a.txt", Dir() / "soft.exe");
+  EXPECT_THAT(packTo(Dir() / "soft.exe"), FailedWith("one of the files"));
+  EXPECT_EQ(Contents(Dir() / "in"), unchanged);
+
+  const std::string launcher = Read(Launcher());
+  EXPECT_THAT(packTo(Launcher()), FailedWith("is the launcher"));
+  EXPECT_EQ(Read(Launcher()), launcher);
+  const auto captions = Write("c.txt", "a.txt\tA\n");
+  EXPECT_THAT(packTo(captions, {"-c", captions.string()}), FailedWith("is the captions file"));
+  EXPECT_THAT(packTo(Dir() / "in"), FailedWith("is a folder"));
+  ExpectRefused(packTo(Output(), {(Dir() / "missing").string()}), "no such file or folder");
+}
+
+TEST_F(PackerTest, TellsUsageErrorsFromFailures) {
+  const auto usage = [](const Outcome& outcome) {
+    EXPECT_EQ(outcome.status, 2) << outcome.err;
+    EXPECT_THAT(outcome.err, StartsWith("karupack: "));
+    EXPECT_EQ(outcome.err.find('\n'), outcome.err.size() - 1) << outcome.err;
+  };
+  usage(Karupack({}));
+  usage(Karupack({"unpack"}));
+  usage(Karupack({"pack", "in"}));
+  usage(Karupack({"pack", "-o", "x.exe"}));
+  usage(Karupack({"pack", "-o", "x.exe", "-o", "y.exe", "in"}));
+  usage(Karupack({"pack", "--fast", "-o", "x.exe", "in"}));
+  usage(Karupack({"pack", "in", "-o"}));
+  usage(Karupack({"list"}));
+  usage(Karupack({"list", "a", "b"}));
+  usage(Karupack({"extract", "a"}));
+  usage(Karupack({"verify", "-C", "x", "a"}));
+  for (const std::string command : {"pack", "list", "extract", "verify"}) {
+    const Outcome help = Karupack({command, "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_THAT(help.out, StartsWith("usage: karupack " + command));
+  }
+  EXPECT_THAT(Karupack({"--help"}).out, HasSubstr("pack -o OUT.exe"));
+  EXPECT_FALSE(fs::exists("x.exe"));
+}
+
+// The part file beside out, once the pack has begun writing it.
+bool Writing(const fs::path& folder) {
+  for (const auto& e : fs::directory_iterator(folder)) {
+    if (e.path().extension() == ".part" && e.file_size() > (1 << 20)) return true;
+  }
+  return false;
+}
+
+TEST_F(RefusalTest, AnInterruptedPackLeavesTheEarlierPackage) {
+  Sparse("big/huge.bin", std::uint64_t{768} << 20);
+  for (const int signal : {SIGTERM, SIGINT}) {
+    Child pack({"pack", "-q", "-l", Launcher().string(), "-o", Output().string(),
+                (Dir() / "big").string()});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!Writing(Dir() / "out") && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(Writing(Dir() / "out")) << "the pack never got going";
+    ::kill(pack.Pid(), signal);
+    const Outcome outcome = pack.Wait();
+    // Cleaned up, it ends as the signal asked, so that a calling script stops too.
+    EXPECT_EQ(outcome.signal, signal) << outcome.status << " " << outcome.err;
+    EXPECT_EQ(outcome.err, "karupack: interrupted; nothing was changed by the unfinished file\n");
+    ExpectNothingWritten(strsignal(signal));
+  }
+}
+
+TEST_F(RefusalTest, AFailedWriteLeavesTheEarlierPackage) {
+  Sparse("big/large.bin", 4 << 20);
+  const Outcome outcome = Karupack(
+      {"pack", "-q", "-l", Launcher().string(), "-o", Output().string(), (Dir() / "big").string()},
+      WithFileSizeLimit(2 << 20));
+  ExpectRefused(outcome, Output().string() + ": cannot");
+  EXPECT_THAT(outcome.err, HasSubstr("too large"));
+}
+
+TEST_F(PackerTest, PacksInConstantMemory) {
+  Write("small/one.bin", RandomBytes(1 << 20));
+  for (int i = 0; i < 3; ++i) Sparse("large/part" + std::to_string(i), std::uint64_t{128} << 20);
+  const Outcome small = Pack(Dir() / "small.exe", {(Dir() / "small").string()});
+  const Outcome large = Pack(Dir() / "large.exe", {(Dir() / "large").string()});
+  ASSERT_EQ(small.status, 0) << small.err;
+  ASSERT_EQ(large.status, 0) << large.err;
+  EXPECT_EQ(fs::file_size(Dir() / "large.exe"),
+            fs::file_size(Launcher()) + format::kDirectorySize + (std::uint64_t{384} << 20));
+  RecordProperty("peak_kib_1MiB", std::to_string(small.peakKib));
+  RecordProperty("peak_kib_384MiB", std::to_string(large.peakKib));
+  EXPECT_LT(large.peakKib - small.peakKib, 4 * 1024)
+      << "1 MiB: " << small.peakKib << " KiB, 384 MiB: " << large.peakKib << " KiB";
+}
+
+TEST_F(PackerTest, ShowsProgressOnATerminalUnlessQuiet) {
+  Sparse("in/data.bin", 16 << 20);
+  const std::vector<std::string> args = {"pack",
+                                         "-l",
+                                         Launcher().string(),
+                                         "-o",
+                                         (Dir() / "Kurs.exe").string(),
+                                         (Dir() / "in").string()};
+  const Outcome shown = Karupack(args, OnTerminal());
+  ASSERT_EQ(shown.status, 0) << shown.err;
+  EXPECT_THAT(shown.err, HasSubstr("Kurs.exe ["));
+  EXPECT_THAT(shown.err, HasSubstr("] 100% "));
+  std::vector<std::string> quiet = args;
+  quiet.insert(quiet.begin() + 1, "--quiet");
+  const Outcome silent = Karupack(quiet, OnTerminal());
+  ASSERT_EQ(silent.status, 0) << silent.err;
+  EXPECT_EQ(silent.err, "");
+  EXPECT_EQ(silent.out, "");
+  // Not on a terminal: no bar either.
+  EXPECT_EQ(Karupack(args).err, "");
+}
+
+}  // namespace
+}  // namespace turv::karupack::testing
