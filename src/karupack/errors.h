@@ -25,8 +25,7 @@ class Failure : public std::runtime_error {
 class Interrupted : public std::runtime_error {
  public:
   explicit Interrupted(int signal)
-      : std::runtime_error("interrupted; nothing was changed by the unfinished file"),
-        signal_(signal) {}
+      : std::runtime_error("interrupted; the unfinished file was removed"), signal_(signal) {}
   int Signal() const { return signal_; }
 
  private:
