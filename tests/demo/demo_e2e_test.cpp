@@ -122,12 +122,16 @@ DWORD RunToEnd(const std::string& commandLine) {
   return code;
 }
 
-// The player ends when the launcher has long gone: its window leads to it.
-win32::KernelHandle ProcessOf(HWND window) {
+DWORD PidOf(HWND window) {
   DWORD pid = 0;
   ::GetWindowThreadProcessId(window, &pid);
-  return win32::KernelHandle(
-      ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, pid));
+  return pid;
+}
+
+// The player ends when the launcher has long gone: its window leads to it.
+win32::KernelHandle ProcessOf(HWND window) {
+  return win32::KernelHandle(::OpenProcess(
+      SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, PidOf(window)));
 }
 
 std::optional<DWORD> WaitForExit(const win32::KernelHandle& process, DWORD timeoutMs) {
@@ -189,32 +193,22 @@ class Demo : public ::testing::Test {
         60'000);
   }
 
-  // A damaged work folder: the player started there by hand.
-  std::optional<DWORD> PlayerMessage(const std::string& folder, std::wstring& message) {
-    probe::StartOptions options;
-    options.folder = folder;
-    options.environment = {{"TMP", temp}, {"TEMP", temp}};
-    const probe::Process player = probe::Start(folder + "\\lumirax.exe", options);
+  // The player's message box: its text, read before Enter closes it.
+  static std::optional<std::wstring> MessageOf(DWORD pid) {
     const auto dialog = probe::WaitFor(
         [&](const probe::WindowInfo& w) {
-          return w.pid == player.pid && w.visible && w.className == "#32770";
+          return w.pid == pid && w.visible && w.className == "#32770";
         },
         30'000);
-    if (!dialog) {
-      ADD_FAILURE() << "no message from the player in " << folder;
-      ::TerminateProcess(player.handle.Get(), 9);
-      return std::nullopt;
-    }
+    if (!dialog) return std::nullopt;
     ::Sleep(200);
+    EXPECT_EQ(probe::Describe(dialog->handle).text, "lumirax");
+    std::wstring message;
     for (const auto& child : probe::Children(dialog->handle)) {
-      if (child.className == "Static" && child.id != 20) {  // 20: the icon
-        const std::wstring text = demo::TextOfW(child.handle);
-        if (!text.empty()) message = text;
-      }
+      if (child.className == "Static") message += demo::TextOfW(child.handle);
     }
-    EXPECT_TRUE(probe::Describe(dialog->handle).text == "lumirax");
     probe::PressKey(dialog->handle, VK_RETURN);
-    return player.Wait(30'000);
+    return message;
   }
 
   static void Press(HWND control, WPARAM key) {
@@ -298,23 +292,11 @@ TEST_F(Demo, EnterWritesTheEntryBesideTheDataAndNamesAMissingProgram) {
   Press(list, VK_RETURN);
 
   const auto player = ProcessOf(window->handle);
-  DWORD pid = 0;
-  ::GetWindowThreadProcessId(window->handle, &pid);
-  const auto dialog = probe::WaitFor(
-      [&](const probe::WindowInfo& w) {
-        return w.pid == pid && w.visible && w.className == "#32770";
-      },
-      30'000);
-  ASSERT_TRUE(dialog) << "no word about the missing program";
-  ::Sleep(200);
-  std::wstring message;
-  for (const auto& child : probe::Children(dialog->handle)) {
-    if (child.className == "Static") message += demo::TextOfW(child.handle);
-  }
-  EXPECT_NE(message.find(L"Windows kennt kein Programm f\xFCr \x201Enotiz.turvdemo\x201C"),
+  const auto message = MessageOf(PidOf(window->handle));
+  ASSERT_TRUE(message) << "no word about the missing program";
+  EXPECT_NE(message->find(L"Windows kennt kein Programm f\xFCr \x201Enotiz.turvdemo\x201C"),
             std::wstring::npos)
-      << demo::Utf8(message);
-  probe::PressKey(dialog->handle, VK_RETURN);
+      << demo::Utf8(*message);
 
   EXPECT_EQ(ReadBytes(work + "\\Dateien\\notiz.turvdemo"), body);
   EXPECT_EQ(FilesIn(work + "\\Dateien"), std::vector<std::string>{"notiz.turvdemo"});
@@ -338,21 +320,10 @@ TEST_F(Demo, ANewerLaunchMayReplaceTheDataAndTheRunningPlayerSaysSo) {
 
   const auto player = ProcessOf(window->handle);
   Press(::GetDlgItem(window->handle, player::kListId), VK_DOWN);
-  DWORD pid = 0;
-  ::GetWindowThreadProcessId(window->handle, &pid);
-  const auto dialog = probe::WaitFor(
-      [&](const probe::WindowInfo& w) {
-        return w.pid == pid && w.visible && w.className == "#32770";
-      },
-      30'000);
-  ASSERT_TRUE(dialog);
-  ::Sleep(200);
-  std::wstring message;
-  for (const auto& child : probe::Children(dialog->handle)) {
-    if (child.className == "Static") message += demo::TextOfW(child.handle);
-  }
-  EXPECT_NE(message.find(L"wurden inzwischen ersetzt"), std::wstring::npos) << demo::Utf8(message);
-  probe::PressKey(dialog->handle, VK_RETURN);
+  const auto message = MessageOf(PidOf(window->handle));
+  ASSERT_TRUE(message);
+  EXPECT_NE(message->find(L"wurden inzwischen ersetzt"), std::wstring::npos)
+      << demo::Utf8(*message);
   ::Sleep(300);
   ::PostMessageA(window->handle, WM_CLOSE, 0, 0);
   EXPECT_EQ(WaitForExit(player, 30'000), std::optional<DWORD>(0));
@@ -363,7 +334,7 @@ TEST_F(Demo, DamagedDataGivesOneGermanMessageAndTheListIsNeverShown) {
   const Bytes whole = ReadBytes(package);
   const std::size_t launcher = ReadBytes(bin + "\\turv.exe").size();
   const Bytes data(whole.begin() + static_cast<std::ptrdiff_t>(launcher), whole.end());
-  const Bytes player = ReadBytes(bin + "\\lumirax.exe");
+  const Bytes program = ReadBytes(bin + "\\lumirax.exe");
   const std::wstring headline =
       L"Die Pr\xE4sentationsdaten (karu.pqd) fehlen oder sind besch\xE4"
       L"digt: ";
@@ -385,16 +356,22 @@ TEST_F(Demo, DamagedDataGivesOneGermanMessageAndTheListIsNeverShown) {
     SCOPED_TRACE(damage.name);
     const std::string folder = root + "\\" + damage.name;
     ::CreateDirectoryA(folder.c_str(), nullptr);
-    WriteBytes(folder + "\\lumirax.exe", player);
+    WriteBytes(folder + "\\lumirax.exe", program);
     WriteBytes(folder + "\\norvi.stq", {4, 0, 0, 0, 'C', ':', '\\', 'x'});
     if (!damage.data.empty()) WriteBytes(folder + "\\karu.pqd", damage.data);
     const auto before = FilesIn(folder);
 
-    std::wstring message;
-    // It ends on its own once the message is read: no crash, no window.
-    EXPECT_EQ(PlayerMessage(folder, message), std::optional<DWORD>(1));
-    EXPECT_EQ(message.rfind(headline, 0), 0u) << demo::Utf8(message);
-    EXPECT_NE(message.find(damage.detail), std::wstring::npos) << demo::Utf8(message);
+    // The player started there by hand: one message, then it ends on its
+    // own, with no crash and no window.
+    probe::StartOptions options;
+    options.folder = folder;
+    options.environment = {{"TMP", temp}, {"TEMP", temp}};
+    const probe::Process player = probe::Start(folder + "\\lumirax.exe", options);
+    const auto message = MessageOf(player.pid);
+    ASSERT_TRUE(message) << "no message";
+    EXPECT_EQ(player.Wait(30'000), std::optional<DWORD>(1));
+    EXPECT_EQ(message->rfind(headline, 0), 0u) << demo::Utf8(*message);
+    EXPECT_NE(message->find(damage.detail), std::wstring::npos) << demo::Utf8(*message);
     EXPECT_EQ(FilesIn(folder), before);  // nothing written
   }
 }

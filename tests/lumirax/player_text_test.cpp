@@ -74,15 +74,5 @@ TEST(ByteCount, GroupsDigitsTheGermanWay) {
   EXPECT_EQ(ByteCount(4'294'967'296), u"4.294.967.296 Bytes");
 }
 
-TEST(PlayerError, CarriesTheMessageAndAReadableWhat) {
-  const PlayerError error(
-      FromCp1252("Gr\xF6\xDF"
-                 "e"));
-  EXPECT_EQ(error.Message(), u"Gr\u00F6\u00DFe");
-  EXPECT_STREQ(error.what(),
-               "Gr\xC3\xB6\xC3\x9F"
-               "e");
-}
-
 }  // namespace
 }  // namespace turv::player
