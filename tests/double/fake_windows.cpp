@@ -220,15 +220,6 @@ std::uintptr_t Open(const std::string& path, bool write, bool create, SysError& 
 
 }  // namespace
 
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = kNone;
-  }
-  return *this;
-}
-
 File File::OpenRead(const std::string& path, SysError& error) {
   return File(Open(path, false, false, error));
 }

@@ -7,42 +7,19 @@
 #include <windows.h>
 
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <sstream>
 
+#include "test_files.h"
 #include "window_probe.h"
 
 namespace turv {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using namespace testfiles;
 
 std::string binDir;
 std::string workRoot;
-
-// Paths handed in from the Linux side name the Z: drive.
-std::string WindowsPath(std::string path) {
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;
-  for (char& c : path) c = c == '/' ? '\\' : c;
-  while (!path.empty() && path.back() == '\\') path.pop_back();
-  return path;
-}
-
-Bytes ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteBytes(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-}
-
-bool Exists(const std::string& path) {
-  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 Bytes Random(std::size_t size, unsigned seed) {
   std::mt19937 generator(seed);
@@ -54,25 +31,6 @@ Bytes Random(std::size_t size, unsigned seed) {
 Bytes Concat(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
-}
-
-void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA entry;
-  HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = folder + "\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        ::DeleteFileA(path.c_str());
-      }
-    } while (::FindNextFileA(find, &entry));
-    ::FindClose(find);
-  }
-  ::RemoveDirectoryA(folder.c_str());
 }
 
 struct PlayerRun {
@@ -377,7 +335,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: turv_e2e_tests BIN_DIR WORK_DIR\n");
     return 2;
   }
-  turv::binDir = turv::WindowsPath(argv[1]);
-  turv::workRoot = turv::WindowsPath(argv[2]);
+  turv::binDir = turv::testfiles::WindowsPath(argv[1]);
+  turv::workRoot = turv::testfiles::WindowsPath(argv[2]);
   return RUN_ALL_TESTS();
 }

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <fstream>
-#include <iterator>
 
 #include "core/errors.h"
 #include "core/file_io.h"
@@ -13,6 +11,7 @@
 #include "core/turv_u.h"
 #include "core/wtools_u.h"
 #include "platform/platform.h"
+#include "test_files.h"
 #include "window_probe.h"
 
 namespace turv {
@@ -20,36 +19,9 @@ namespace {
 
 using platform::File;
 using platform::SysError;
-
-std::vector<std::uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-}
-
-void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA entry;
-  HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = folder + "\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        ::DeleteFileA(path.c_str());
-      }
-    } while (::FindNextFileA(find, &entry));
-    ::FindClose(find);
-  }
-  ::RemoveDirectoryA(folder.c_str());
-}
+using testfiles::ReadBytes;
+using testfiles::RemoveTree;
+using testfiles::WriteBytes;
 
 class Win32Layer : public ::testing::Test {
  protected:
