@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -54,6 +55,7 @@ Child::Child(const std::vector<std::string>& args, const RunOptions& options)
   pid_ = ::fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // a test killed by a time limit takes it along
     ::dup2(::fileno(out_), 1);
     ::dup2(slave >= 0 ? slave : ::fileno(err_), 2);
     if (options.fileSizeLimit) {
