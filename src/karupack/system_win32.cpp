@@ -134,9 +134,9 @@ void OutputFile::Write(std::span<const std::uint8_t> bytes) {
 }
 
 void OutputFile::Finish(bool) {
-  // Windows marks programs by their name; there is no mode to set. Writes
-  // are not buffered here, so their failures have surfaced in WriteFile.
-  handle_->Reset();
+  // Windows marks programs by their name; there is no mode to set. The
+  // close can still report what the file system kept back.
+  if (!::CloseHandle(handle_->Release())) throw Failure(path_, "cannot write: " + Reason());
 }
 
 void MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to) {

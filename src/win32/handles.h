@@ -8,7 +8,7 @@
 
 namespace turv::win32 {
 
-template <typename T, auto Release, auto Invalid>
+template <typename T, auto Free, auto Invalid>
 class Owner {
  public:
   Owner() = default;
@@ -24,8 +24,11 @@ class Owner {
 
   T Get() const { return value_; }
   explicit operator bool() const { return value_ != Invalid(); }
+  // Gives up ownership without releasing: for callers that close the
+  // object themselves and want to see the result.
+  [[nodiscard]] T Release() { return std::exchange(value_, Invalid()); }
   void Reset(T value = Invalid()) {
-    if (value_ != Invalid()) Release(value_);
+    if (value_ != Invalid()) Free(value_);
     value_ = value;
   }
 
