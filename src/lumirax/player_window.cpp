@@ -110,7 +110,14 @@ PlayerWindow::PlayerWindow(HINSTANCE instance, const Presentation& presentation,
     throw PlayerError(FromCp1252("Das Fenster kann nicht angelegt werden: ") +
                       SystemMessage(::GetLastError()) + u".");
   }
-  CreateControls(statusLine);
+  try {
+    CreateControls(statusLine);
+  } catch (...) {
+    // The window must not outlive this half-made object; no message loop
+    // runs yet, so its end asks nobody to quit.
+    ::DestroyWindow(window_);
+    throw;
+  }
 }
 
 PlayerWindow::~PlayerWindow() {
@@ -119,6 +126,7 @@ PlayerWindow::~PlayerWindow() {
 
 int PlayerWindow::Run() {
   const ComScope com;
+  running_ = true;
   ::ShowWindow(window_, SW_SHOWMAXIMIZED);
   ::UpdateWindow(window_);
   ::SetFocus(list_);
@@ -186,7 +194,7 @@ LRESULT PlayerWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_DESTROY:
-      ::PostQuitMessage(0);
+      if (running_) ::PostQuitMessage(0);
       return 0;
     default:
       break;

@@ -49,7 +49,8 @@ class PlayerWindow {
   win32::GdiObject statusFont_;
   int dpi_ = 96;
   int statusHeight_ = 0;
-  RECT viewArea_{};  // the right side, where the entry is shown
+  bool running_ = false;  // the message loop runs: closing the window ends it
+  RECT viewArea_{};       // the right side, where the entry is shown
   View view_;
 };
 

@@ -187,7 +187,15 @@ class Demo : public ::testing::Test {
     options.folder = start;
     options.environment = {{"TMP", temp}, {"TEMP", temp}};
     const probe::Process launcher = probe::Start(package, options);
-    EXPECT_EQ(launcher.Wait(60'000), std::optional<DWORD>(0));
+    if (const auto code = launcher.Wait(90'000); code != std::optional<DWORD>(0)) {
+      std::string windows;
+      for (const auto& w : probe::TopLevel(launcher.pid)) {
+        windows += " [" + w.className + " \"" + w.text + "\"" + (w.visible ? " visible" : "") +
+                   (w.iconic ? " iconic" : "") + (w.enabled ? "" : " disabled") + "]";
+      }
+      ADD_FAILURE() << "the launcher " << (code ? "failed" : "did not end")
+                    << "; its windows:" << windows;
+    }
     return probe::WaitFor(
         [](const probe::WindowInfo& w) { return w.visible && w.className == player::kWindowClass; },
         60'000);
