@@ -13,7 +13,6 @@
 #include <sstream>
 
 #include "lumirax/window_names.h"
-#include "player_probe.h"
 #include "window_probe.h"
 
 namespace turv {
@@ -213,7 +212,7 @@ class Demo : public ::testing::Test {
     EXPECT_EQ(probe::Describe(dialog->handle).text, "lumirax");
     std::wstring message;
     for (const auto& child : probe::Children(dialog->handle)) {
-      if (child.className == "Static") message += demo::TextOfW(child.handle);
+      if (child.className == "Static") message += probe::TextOfW(child.handle);
     }
     probe::PressKey(dialog->handle, VK_RETURN);
     return message;
@@ -238,9 +237,9 @@ TEST_F(Demo, SampleShowsItsCaptionsAsPackedAndEachKindOfSlide) {
   ASSERT_EQ(expected.size(), 7u);
 
   EXPECT_TRUE(probe::Describe(main).zoomed);
-  EXPECT_EQ(demo::TextOfW(main), expected.front());  // titled with the first caption
-  EXPECT_EQ(demo::ListItemsW(::GetDlgItem(main, player::kListId)), expected);
-  EXPECT_EQ(demo::TextOfW(::GetDlgItem(main, player::kStatusId)),
+  EXPECT_EQ(probe::TextOfW(main), expected.front());  // titled with the first caption
+  EXPECT_EQ(probe::ListItemsW(::GetDlgItem(main, player::kListId)), expected);
+  EXPECT_EQ(probe::TextOfW(::GetDlgItem(main, player::kStatusId)),
             L"Eigene Dateien: " + Wide(start));
   EXPECT_EQ(ReadBytes(work + "\\lumirax.exe"), ReadBytes(bin + "\\lumirax.exe"));
 
@@ -249,9 +248,9 @@ TEST_F(Demo, SampleShowsItsCaptionsAsPackedAndEachKindOfSlide) {
   const HWND text = ::GetDlgItem(main, player::kTextId);
   const HWND info = ::GetDlgItem(main, player::kInfoId);
   EXPECT_TRUE(::IsWindowVisible(text));
-  EXPECT_EQ(demo::TextOfW(text).rfind(L"Willkommen zum Kurs \x201E"
-                                      L"Farben",
-                                      0),
+  EXPECT_EQ(probe::TextOfW(text).rfind(L"Willkommen zum Kurs \x201E"
+                                       L"Farben",
+                                       0),
             0u);
 
   // Down to the colour wheel: drawn, its grey hub in the middle of the page.
@@ -267,13 +266,13 @@ TEST_F(Demo, SampleShowsItsCaptionsAsPackedAndEachKindOfSlide) {
   // picture): its name, size and what Enter does.
   Press(list, VK_DOWN);
   EXPECT_TRUE(::IsWindowVisible(text));
-  EXPECT_EQ(demo::TextOfW(text).rfind(L"Ablauf des Tages", 0), 0u);
+  EXPECT_EQ(probe::TextOfW(text).rfind(L"Ablauf des Tages", 0), 0u);
   Press(list, VK_DOWN);
   Press(list, VK_DOWN);
   EXPECT_TRUE(::IsWindowVisible(info));
-  const std::wstring about = demo::TextOfW(info);
-  EXPECT_NE(about.find(L"05-uebung.html"), std::wstring::npos) << demo::Utf8(about);
-  EXPECT_NE(about.find(L"424 Bytes"), std::wstring::npos) << demo::Utf8(about);
+  const std::wstring about = probe::TextOfW(info);
+  EXPECT_NE(about.find(L"05-uebung.html"), std::wstring::npos) << probe::Utf8(about);
+  EXPECT_NE(about.find(L"424 Bytes"), std::wstring::npos) << probe::Utf8(about);
   EXPECT_NE(about.find(L"Eingabetaste"), std::wstring::npos);
   EXPECT_FALSE(Exists(work + "\\Dateien"));  // nothing written until asked
 
@@ -304,7 +303,7 @@ TEST_F(Demo, EnterWritesTheEntryBesideTheDataAndNamesAMissingProgram) {
   ASSERT_TRUE(message) << "no word about the missing program";
   EXPECT_NE(message->find(L"Windows kennt kein Programm f\xFCr \x201Enotiz.turvdemo\x201C"),
             std::wstring::npos)
-      << demo::Utf8(*message);
+      << probe::Utf8(*message);
 
   EXPECT_EQ(ReadBytes(work + "\\Dateien\\notiz.turvdemo"), body);
   EXPECT_EQ(FilesIn(work + "\\Dateien"), std::vector<std::string>{"notiz.turvdemo"});
@@ -331,7 +330,7 @@ TEST_F(Demo, ANewerLaunchMayReplaceTheDataAndTheRunningPlayerSaysSo) {
   const auto message = MessageOf(PidOf(window->handle));
   ASSERT_TRUE(message);
   EXPECT_NE(message->find(L"wurden inzwischen ersetzt"), std::wstring::npos)
-      << demo::Utf8(*message);
+      << probe::Utf8(*message);
   ::Sleep(300);
   ::PostMessageA(window->handle, WM_CLOSE, 0, 0);
   EXPECT_EQ(WaitForExit(player, 30'000), std::optional<DWORD>(0));
@@ -378,8 +377,8 @@ TEST_F(Demo, DamagedDataGivesOneGermanMessageAndTheListIsNeverShown) {
     const auto message = MessageOf(player.pid);
     ASSERT_TRUE(message) << "no message";
     EXPECT_EQ(player.Wait(30'000), std::optional<DWORD>(1));
-    EXPECT_EQ(message->rfind(headline, 0), 0u) << demo::Utf8(*message);
-    EXPECT_NE(message->find(damage.detail), std::wstring::npos) << demo::Utf8(*message);
+    EXPECT_EQ(message->rfind(headline, 0), 0u) << probe::Utf8(*message);
+    EXPECT_NE(message->find(damage.detail), std::wstring::npos) << probe::Utf8(*message);
     EXPECT_EQ(FilesIn(folder), before);  // nothing written
   }
 }

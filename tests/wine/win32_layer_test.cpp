@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-
 #include "core/errors.h"
 #include "core/file_io.h"
 #include "core/launch_state.h"

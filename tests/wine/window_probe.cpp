@@ -143,33 +143,64 @@ std::vector<WindowInfo> Children(HWND parent) {
   return children;
 }
 
-std::string TextOf(HWND window) {
+namespace {
+std::string Narrow(const std::wstring& wide, UINT codePage) {
+  if (wide.empty()) return {};
+  const int n = ::WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()),
+                                      nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+  ::WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n,
+                        nullptr, nullptr);
+  return text;
+}
+
+bool Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR& result) {
+  return ::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 2'000, &result) !=
+         0;
+}
+}  // namespace
+
+std::string Utf8(const std::wstring& text) {
+  return Narrow(text, CP_UTF8);
+}
+
+std::wstring TextOfW(HWND window) {
   DWORD_PTR length = 0;
-  if (!::SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2'000, &length))
-    return {};
-  std::vector<char> text(length + 1, '\0');
+  if (!Ask(window, WM_GETTEXTLENGTH, 0, 0, length)) return {};
+  std::wstring text(length + 1, L'\0');
   DWORD_PTR got = 0;
-  if (!::SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                             SMTO_ABORTIFHUNG, 2'000, &got)) {
-    return {};
+  if (!Ask(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), got)) return {};
+  text.resize(std::min<std::size_t>(got, length));
+  return text;
+}
+
+std::string TextOf(HWND window) {
+  return Narrow(TextOfW(window), CP_ACP);
+}
+
+std::vector<std::wstring> ListItemsW(HWND listBox) {
+  std::vector<std::wstring> items;
+  DWORD_PTR count = 0;
+  if (!Ask(listBox, LB_GETCOUNT, 0, 0, count) || count == static_cast<DWORD_PTR>(LB_ERR)) {
+    return items;
   }
-  return std::string(text.data(), std::min<std::size_t>(got, length));
+  for (DWORD_PTR i = 0; i < count; ++i) {
+    DWORD_PTR length = 0;
+    if (!Ask(listBox, LB_GETTEXTLEN, i, 0, length) || length == static_cast<DWORD_PTR>(LB_ERR)) {
+      break;
+    }
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR got = 0;
+    if (!Ask(listBox, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()), got)) break;
+    text.resize(std::min<std::size_t>(got, length));
+    items.push_back(text);
+  }
+  return items;
 }
 
 std::vector<std::string> ListItems(HWND listBox) {
   std::vector<std::string> items;
-  DWORD_PTR count = 0;
-  if (!::SendMessageTimeoutA(listBox, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 2'000, &count))
-    return items;
-  for (DWORD_PTR i = 0; i < count; ++i) {
-    DWORD_PTR length = 0;
-    ::SendMessageTimeoutA(listBox, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, 2'000, &length);
-    std::vector<char> text(length + 1, '\0');
-    DWORD_PTR got = 0;
-    ::SendMessageTimeoutA(listBox, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()),
-                          SMTO_ABORTIFHUNG, 2'000, &got);
-    items.emplace_back(text.data(), std::min<std::size_t>(got, length));
-  }
+  for (const auto& item : ListItemsW(listBox)) items.push_back(Narrow(item, CP_ACP));
   return items;
 }
 

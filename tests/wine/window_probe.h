@@ -33,10 +33,15 @@ WindowInfo Describe(HWND window);
 std::vector<WindowInfo> TopLevel(DWORD pid = 0);
 std::vector<WindowInfo> Children(HWND parent);
 // A window's text through WM_GETTEXT, also across processes; a busy
-// window times out instead of blocking.
+// window times out instead of blocking. Texts travel as UTF-16 (Wine hands
+// no ANSI text of a Unicode window to another process); the narrow forms
+// are in the ANSI code page.
+std::wstring TextOfW(HWND window);
 std::string TextOf(HWND window);
 // The items of a list box of any process.
+std::vector<std::wstring> ListItemsW(HWND listBox);
 std::vector<std::string> ListItems(HWND listBox);
+std::string Utf8(const std::wstring& text);
 
 // Polls until a top-level window fits, or the time is up.
 std::optional<WindowInfo> WaitFor(const std::function<bool(const WindowInfo&)>& fits,

@@ -2,7 +2,8 @@
 //   winprobe list [PID]                  top-level windows: handle pid flags class "text"
 //   winprobe wait TITLE [CLASS] [MS]     waits for a visible window with that title
 //   winprobe texts HANDLE                the window's children: class id "text"
-//   winprobe items HANDLE                the items of every list box inside the window
+//   winprobe items HANDLE                the items of every list box inside the window (UTF-8)
+//   winprobe text HANDLE [ID]            the window's text, or its control's with that id (UTF-8)
 //   winprobe close HANDLE                asks the window to close
 //   winprobe screenshot FILE.png         the whole screen
 //   winprobe start [--show N] [--cd DIR] [--env NAME=VALUE]... PROGRAM
@@ -72,8 +73,17 @@ int main(int argc, char** argv) {
   if (verb == "items" && a.size() == 2) {
     for (const auto& c : turv::probe::Children(ParseHandle(a[1]))) {
       if (c.className != "ListBox") continue;
-      for (const auto& item : turv::probe::ListItems(c.handle)) std::printf("%s\n", item.c_str());
+      for (const auto& item : turv::probe::ListItemsW(c.handle)) {
+        std::printf("%s\n", turv::probe::Utf8(item).c_str());
+      }
     }
+    return 0;
+  }
+  if (verb == "text" && (a.size() == 2 || a.size() == 3)) {
+    HWND window = ParseHandle(a[1]);
+    if (a.size() == 3) window = ::GetDlgItem(window, std::atoi(a[2].c_str()));
+    if (window == nullptr) return 1;
+    std::printf("%s\n", turv::probe::Utf8(turv::probe::TextOfW(window)).c_str());
     return 0;
   }
   if (verb == "close" && a.size() == 2) {
