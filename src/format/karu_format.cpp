@@ -120,8 +120,9 @@ std::vector<Entry> ParseDirectory(std::span<const std::uint8_t> directory,
   const std::uint64_t held = std::min<std::uint64_t>(directory.size(), regionSize);
   if (held < kDirectorySize) {
     throw FormatError(EntryLabel(static_cast<std::size_t>(held / kEntrySize)) +
-                      "the directory is cut short: it ends after " + std::to_string(held) + " of " +
-                      std::to_string(kDirectorySize) + " bytes");
+                          "the directory is cut short: it ends after " + std::to_string(held) +
+                          " of " + std::to_string(kDirectorySize) + " bytes",
+                      Damage::CutShort, static_cast<std::size_t>(held / kEntrySize) + 1);
   }
 
   std::vector<Entry> entries;
@@ -144,26 +145,31 @@ std::vector<Entry> ParseDirectory(std::span<const std::uint8_t> directory,
       continue;
     }
     if (seenUnused) {
-      throw FormatError(EntryLabel(i) + "a used entry after the unused entry " +
-                        std::to_string(firstUnused + 1));
+      throw FormatError(
+          EntryLabel(i) + "a used entry after the unused entry " + std::to_string(firstUnused + 1),
+          Damage::UsedAfterUnused, i + 1);
     }
-    if (nameLength == 0) throw FormatError(EntryLabel(i) + "the name is empty");
+    if (nameLength == 0)
+      throw FormatError(EntryLabel(i) + "the name is empty", Damage::EmptyName, i + 1);
     if (nameLength > kNameMax) {
       throw FormatError(EntryLabel(i) + "the name's length byte says " +
-                        std::to_string(nameLength) + "; the field holds at most " +
-                        std::to_string(kNameMax));
+                            std::to_string(nameLength) + "; the field holds at most " +
+                            std::to_string(kNameMax),
+                        Damage::NameTooLong, i + 1);
     }
     Entry e;
     e.name.assign(reinterpret_cast<const char*>(entry.data()) + kNameOffset + 1, nameLength);
     if (captionLength > kCaptionMax) {
       throw FormatError(EntryLabel(i, e.name) + "the caption's length byte says " +
-                        std::to_string(captionLength) + "; the field holds at most " +
-                        std::to_string(kCaptionMax));
+                            std::to_string(captionLength) + "; the field holds at most " +
+                            std::to_string(kCaptionMax),
+                        Damage::CaptionTooLong, i + 1);
     }
     e.caption.assign(reinterpret_cast<const char*>(entry.data()) + kCaptionOffset + 1,
                      captionLength);
     if (size < 0) {
-      throw FormatError(EntryLabel(i, e.name) + "negative body size " + std::to_string(size));
+      throw FormatError(EntryLabel(i, e.name) + "negative body size " + std::to_string(size),
+                        Damage::NegativeSize, i + 1);
     }
     if (position != expected) {
       std::string why;
@@ -182,13 +188,15 @@ std::vector<Entry> ParseDirectory(std::span<const std::uint8_t> directory,
               std::to_string(expected);
       }
       throw FormatError(EntryLabel(i, e.name) + "the body at " + std::to_string(position) +
-                        " is misplaced: " + why);
+                            " is misplaced: " + why,
+                        Damage::Misplaced, i + 1);
     }
     if (static_cast<std::uint64_t>(size) > regionSize - position) {
       throw FormatError(EntryLabel(i, e.name) + "the body of " + std::to_string(size) +
-                        " bytes at " + std::to_string(position) +
-                        " runs past the end of the data (" + std::to_string(regionSize) +
-                        " bytes)");
+                            " bytes at " + std::to_string(position) +
+                            " runs past the end of the data (" + std::to_string(regionSize) +
+                            " bytes)",
+                        Damage::PastEnd, i + 1);
     }
     e.size = size;
     e.position = static_cast<std::int64_t>(position);

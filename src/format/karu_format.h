@@ -38,9 +38,30 @@ inline constexpr std::size_t kCaptionOffset = 33;
 inline constexpr std::size_t kSizeOffset = 218;
 inline constexpr std::size_t kPositionOffset = 226;
 
+// What a reader found wrong, for callers that word it in their own language.
+enum class Damage {
+  Other,            // the writer's refusals
+  CutShort,         // the directory block is shorter than its size
+  UsedAfterUnused,  // a used entry after the unused ones began
+  EmptyName,
+  NameTooLong,     // the name's length byte exceeds its field
+  CaptionTooLong,  // the caption's length byte exceeds its field
+  NegativeSize,
+  Misplaced,  // the body is not where the one before ends
+  PastEnd,    // the body runs past the end of the data
+};
+
 class FormatError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit FormatError(const std::string& what, Damage damage = Damage::Other,
+                       std::size_t entry = 0)
+      : std::runtime_error(what), damage_(damage), entry_(entry) {}
+  Damage Kind() const { return damage_; }
+  std::size_t Entry() const { return entry_; }  // 1-based; 0 when no entry is concerned
+
+ private:
+  Damage damage_;
+  std::size_t entry_;
 };
 
 // One packed file. Texts are Windows-1252 bytes, as stored.

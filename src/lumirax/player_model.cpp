@@ -111,6 +111,48 @@ std::u16string StatusLine(const StartFolder& start) {
                     "digt)");
 }
 
+// The reader's findings in the player's own words.
+std::u16string DamageText(const format::FormatError& error) {
+  std::string text;
+  switch (error.Kind()) {
+    case format::Damage::CutShort:
+      text = "Das Verzeichnis ist unvollst\xE4ndig.";
+      break;
+    case format::Damage::UsedAfterUnused:
+      text = "Er steht hinter den leeren Eintr\xE4gen.";
+      break;
+    case format::Damage::EmptyName:
+      text = "Sein Name ist leer.";
+      break;
+    case format::Damage::NameTooLong:
+      text = "Sein Name ist l\xE4nger als erlaubt.";
+      break;
+    case format::Damage::CaptionTooLong:
+      text = "Seine Beschriftung ist l\xE4nger als erlaubt.";
+      break;
+    case format::Damage::NegativeSize:
+      text =
+          "Seine Gr\xF6\xDF"
+          "e ist negativ.";
+      break;
+    case format::Damage::Misplaced:
+      text = "Sein Inhalt liegt nicht an seinem Platz.";
+      break;
+    case format::Damage::PastEnd:
+      text =
+          "Sein Inhalt reicht \xFC"
+          "ber das Ende der Datei hinaus.";
+      break;
+    case format::Damage::Other:
+      text = "Das Verzeichnis ist fehlerhaft.";
+      break;
+  }
+  if (error.Entry() != 0 && error.Kind() != format::Damage::CutShort) {
+    text = "Eintrag " + std::to_string(error.Entry()) + ": " + text;
+  }
+  return FromCp1252(text);
+}
+
 std::u16string DataProblem(std::u16string_view detail) {
   return FromCp1252(
              "Die Pr\xE4sentationsdaten (karu.pqd) fehlen oder sind besch\xE4"
@@ -131,8 +173,7 @@ Presentation::Presentation(std::unique_ptr<ByteSource> source) : source_(std::mo
   try {
     entries_ = format::ParseDirectory(directory, size);
   } catch (const format::FormatError& error) {
-    throw PlayerError(DataProblem(FromCp1252("Das Verzeichnis ist fehlerhaft (") +
-                                  FromUtf8(error.what()) + u")."));
+    throw PlayerError(DataProblem(DamageText(error)));
   }
   if (entries_.empty()) {
     throw PlayerError(

@@ -355,8 +355,10 @@ TEST_F(Demo, DamagedDataGivesOneGermanMessageAndTheListIsNeverShown) {
   moved[2 * 234 + 226] ^= 0x01;  // entry 3's body one byte off
   const std::vector<Damage> damages = {
       {"missing", {}, L"Die Datei fehlt im Ordner"},
-      {"moved", moved, L"entry 3"},
-      {"cut", Bytes(data.begin(), data.end() - 100), L"entry 7"},
+      {"moved", moved, L"Eintrag 3: Sein Inhalt liegt nicht an seinem Platz."},
+      {"cut", Bytes(data.begin(), data.end() - 100),
+       L"Eintrag 7: Sein Inhalt reicht \xFC"
+       L"ber das Ende der Datei hinaus."},
       {"short", Bytes(data.begin(), data.begin() + 5'000), L"zu kurz"},
   };
   for (const Damage& damage : damages) {

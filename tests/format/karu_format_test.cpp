@@ -143,6 +143,8 @@ struct Damaged {
     } catch (const FormatError& error) {
       EXPECT_THAT(error.what(), NamesEntry(entry));
       EXPECT_THAT(error.what(), HasSubstr(why));
+      EXPECT_EQ(error.Entry(), static_cast<std::size_t>(entry));  // for readers' own words
+      EXPECT_NE(error.Kind(), Damage::Other);
     }
   }
 };
