@@ -1,8 +1,6 @@
 // The application object: initialisation, the main form, the startup show
 // mode, the message loop and the default error report.
 #include <windows.h>
-// needs windows.h first
-#include <commctrl.h>
 
 #include "gui/framework.h"
 #include "platform/app_texts.h"
@@ -28,7 +26,6 @@ int StartupShowMode() {
 }  // namespace
 
 Application::Application() : impl_(std::make_unique<Impl>()) {
-  ::InitCommonControls();
   impl_->title = ApplicationTitle(ModuleFileName());
   liveApplication = impl_.get();
 }
