@@ -72,12 +72,16 @@ char32_t Decode(std::string_view utf8, std::size_t& at) {
 
 }  // namespace
 
+char32_t Cp1252CodePoint(std::uint8_t byte) {
+  return byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : char32_t{byte};
+}
+
 std::string ToUtf8(std::string_view cp1252) {
   std::string out;
   out.reserve(cp1252.size());
   for (const char ch : cp1252) {
     const auto byte = static_cast<unsigned char>(ch);
-    AppendUtf8(out, byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : char32_t{byte});
+    AppendUtf8(out, Cp1252CodePoint(byte));
   }
   return out;
 }

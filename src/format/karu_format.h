@@ -103,6 +103,8 @@ std::string FoldCase(std::string_view cp1252);
 // Windows-1252 <-> UTF-8. ToCp1252 throws FormatError for text that is not
 // UTF-8 or holds a character Windows-1252 cannot (naming it).
 std::string ToCp1252(std::string_view utf8);
+// The Unicode character of one Windows-1252 byte.
+char32_t Cp1252CodePoint(std::uint8_t byte);
 std::string ToUtf8(std::string_view cp1252);
 
 }  // namespace turv::format

@@ -1,17 +1,10 @@
 #include "lumirax/player_text.h"
 
-#include <array>
+#include "format/karu_format.h"
 
 namespace turv::player {
 
 namespace {
-
-constexpr std::array<char16_t, 32> kHigh = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 0x80
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 0x88
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 0x90
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 0x98
-};
 
 constexpr char16_t kReplacement = 0xFFFD;
 
@@ -112,7 +105,7 @@ std::u16string FromCp1252(std::string_view cp1252) {
   out.reserve(cp1252.size());
   for (const char c : cp1252) {
     const auto u = static_cast<unsigned char>(c);
-    out += u >= 0x80 && u < 0xA0 ? kHigh[u - 0x80] : static_cast<char16_t>(u);
+    out += static_cast<char16_t>(format::Cp1252CodePoint(u));  // all within the BMP
   }
   return out;
 }

@@ -14,7 +14,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-struct Spec {
+struct Shape {
   std::uint32_t headerSize = 40;
   std::int32_t width = 3;
   std::int32_t height = 2;
@@ -32,14 +32,14 @@ std::uint32_t Get32(const Bytes& b, std::size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
 }
 
-std::size_t TableColors(const Spec& s) {
+std::size_t TableColors(const Shape& s) {
   if (s.bitsPerPixel <= 8 && s.colorsUsed == 0) return std::size_t{1} << s.bitsPerPixel;
   return s.colorsUsed;
 }
 
-// A well-formed file of the spec: masks 0xF800/0x07E0/0x001F where bit
+// A well-formed file of that shape: masks 0xF800/0x07E0/0x001F where bit
 // fields ask for them, a colour table of distinct entries, patterned pixels.
-Bytes Bmp(const Spec& s) {
+Bytes Bmp(const Shape& s) {
   const bool bitFields = s.compression == 3;
   const std::size_t masks = bitFields && s.headerSize == 40 ? 12 : 0;
   const std::size_t table = TableColors(s) * 4;
@@ -77,10 +77,10 @@ void ExpectRefused(const Bytes& file, const char* why) {
 
 TEST(BmpLayout, FindsPixelsAndBuildsAPlainHeaderForEveryDepth) {
   for (const std::uint16_t depth : {1, 4, 8, 16, 24, 32}) {
-    const Spec spec{.width = 5, .height = 3, .bitsPerPixel = depth};
-    const Bytes file = Bmp(spec);
+    const Shape shape{.width = 5, .height = 3, .bitsPerPixel = depth};
+    const Bytes file = Bmp(shape);
     const BmpLayout layout = ReadBmpLayout(file);
-    const std::size_t table = TableColors(spec) * 4;
+    const std::size_t table = TableColors(shape) * 4;
     EXPECT_EQ(layout.width, 5) << depth;
     EXPECT_EQ(layout.height, 3) << depth;
     EXPECT_EQ(layout.bitsOffset, 54 + table) << depth;
@@ -88,7 +88,7 @@ TEST(BmpLayout, FindsPixelsAndBuildsAPlainHeaderForEveryDepth) {
     EXPECT_EQ(layout.bitsOffset + layout.bitsSize, file.size()) << depth;
     ASSERT_EQ(layout.info.size(), 40 + table) << depth;
     EXPECT_EQ(Get32(layout.info, 20), layout.bitsSize) << "image size set right";
-    EXPECT_EQ(Get32(layout.info, 32), TableColors(spec));
+    EXPECT_EQ(Get32(layout.info, 32), TableColors(shape));
     EXPECT_TRUE(std::equal(layout.info.begin() + 40, layout.info.end(), file.begin() + 54));
   }
 }
