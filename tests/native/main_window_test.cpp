@@ -47,15 +47,5 @@ TEST_F(MainWindowTest, DesignAndCreationLook) {
   EXPECT_EQ(application.Title(), "Kurs");
 }
 
-TEST(MulDiv, RoundsHalfAwayFromZeroLikeWindows) {
-  using platform::MulDiv;
-  EXPECT_EQ(MulDiv(-18, 72, 96), -14);
-  EXPECT_EQ(MulDiv(27, 1, 2), 14);
-  EXPECT_EQ(MulDiv(-27, 1, 2), -14);
-  EXPECT_EQ(MulDiv(26, 1, 4), 7);
-  EXPECT_EQ(MulDiv(5, 1, 0), -1);
-  EXPECT_EQ(MulDiv(0x7FFFFFFF, 2, 1), -1);
-}
-
 }  // namespace
 }  // namespace turv::testing
