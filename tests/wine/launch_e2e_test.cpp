@@ -175,7 +175,9 @@ class LaunchE2E : public ::testing::Test {
   // The text of the error report that ended a phase, once the user has
   // pressed OK and closed the window it leaves open.
   std::string ReportThenClose(const probe::Process& launcher) {
-    const auto report = DialogOf(launcher, 60'000);
+    std::optional<probe::WindowInfo> report;
+    probe::WaitUntil([&] { return (report = DialogOf(launcher, 0)) || !launcher.Running(); },
+                     60'000);
     if (!report) return "(no report)";
     ::Sleep(200);
     const std::string text = StaticText(*report);
