@@ -10,9 +10,9 @@ void RequireOpen(const platform::File& file) {
 }
 }  // namespace
 
-std::uint32_t SizeOrRaise(const platform::File& file) {
+std::uint64_t SizeOrRaise(const platform::File& file) {
   RequireOpen(file);
-  std::uint32_t size = 0;
+  std::uint64_t size = 0;
   if (const auto error = file.Size(size)) throw IoError(error);
   return size;
 }

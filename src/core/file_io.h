@@ -11,7 +11,7 @@
 
 namespace turv {
 
-std::uint32_t SizeOrRaise(const platform::File& file);
+std::uint64_t SizeOrRaise(const platform::File& file);
 // Reads up to into.size() bytes; returns how many came.
 std::uint32_t ReadOrRaise(platform::File& file, std::span<std::uint8_t> into);
 // Writes all of bytes with one call; a write cut short raises I/O error 101.

@@ -8,6 +8,8 @@ namespace turv::texts {
 
 inline constexpr std::string_view kInternalError = "Abbruch: Interner Fehler (1)";
 inline constexpr std::string_view kExternalError = "Abbruch: Externer Fehler (1)";
+// A program file the build never sealed: it cannot tell where its data begins.
+inline constexpr std::string_view kUnsealedError = "Abbruch: Interner Fehler (2)";
 inline constexpr std::string_view kDataStoreError = " DataStore-Error 1";
 inline constexpr std::string_view kNotExecutable =
     "Datei nicht ausf\xFC"

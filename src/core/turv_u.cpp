@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
+#include <new>
 
 #include "core/errors.h"
 #include "core/file_io.h"
@@ -152,7 +154,12 @@ void ExtractPlayer(const std::string& folder) {
 std::int32_t ReadWholeFile(const std::string& path, Feld& buffer) {
   platform::SysError dropped = 0;
   platform::File file = platform::File::OpenRead(path, dropped);
-  const auto size = static_cast<std::int32_t>(SizeOrRaise(file));
+  const std::uint64_t found = SizeOrRaise(file);
+  // The file is held whole in memory, and its size is a signed 32-bit
+  // value: one of 2 GiB or more (appended by hand, a broken download) ends
+  // the phase before anything is read or written.
+  if (found > static_cast<std::uint64_t>(INT32_MAX)) throw std::bad_alloc();
+  const auto size = static_cast<std::int32_t>(found);
   // Room for the whole file, the last (short) read and the leading byte, so
   // the buffer never moves while it grows.
   if (size > 0) buffer.Reserve(std::int64_t{size} + kReadChunk + 1);
@@ -237,7 +244,11 @@ void TForm5::FormActivate() {
   Launch.ReadSize = ReadWholeFile(Launch.OwnPath, Launch.ImageBytes);
   Launch.HasData = Launch.ReadSize > Launch.PlayerSize;
   if (Launch.HasData) {
-    Launch.DataOffset = Launch.PlayerSize + platform::ImageSizeLessPlayer();
+    // Unsealed, the program file does not know where its data begins: it
+    // would write its own bytes as the data.
+    const auto imageLessPlayer = platform::ImageSizeLessPlayer();
+    if (!imageLessPlayer) throw LaunchError(std::string(texts::kUnsealedError));
+    Launch.DataOffset = Launch.PlayerSize + *imageLessPlayer;
     WriteByteRange(Launch.DataPath, Launch.ImageBytes, Launch.DataOffset, Launch.OwnSize);
     SetCurrentFolderOrRaise(Launch.WorkDir);
     StartPlayer();

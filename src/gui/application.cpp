@@ -2,6 +2,8 @@
 // mode, the message loop and the default error report.
 #include <windows.h>
 
+#include <stdexcept>
+
 #include "gui/framework.h"
 #include "platform/app_texts.h"
 
@@ -10,6 +12,7 @@ namespace turv::platform {
 struct Application::Impl {
   std::string title;
   Form* mainForm = nullptr;
+  bool windowRefused = false;
 };
 
 namespace {
@@ -39,7 +42,13 @@ std::string Application::Title() const {
 }
 
 void Application::CreateForm(Form& form) {
-  CreateFormWindow(form);
+  if (!CreateFormWindow(form)) {
+    // Without its window the form can neither show nor run its events; the
+    // user learns of it from a system message box, and the program ends.
+    impl_->windowRefused = true;
+    ReportError(std::make_exception_ptr(std::runtime_error(std::string(kNoWindowText))));
+    return;
+  }
   if (impl_->mainForm == nullptr) {
     impl_->mainForm = &form;
     FormAccess::ImplOf(form).isMain = true;
@@ -51,10 +60,10 @@ void Application::CreateForm(Form& form) {
   }
 }
 
-void Application::Run() {
-  if (impl_->mainForm == nullptr) return;
+int Application::Run() {
+  if (impl_->mainForm == nullptr) return impl_->windowRefused ? 1 : 0;
   HWND window = FormAccess::ImplOf(*impl_->mainForm).window;
-  if (window == nullptr) return;
+  if (window == nullptr) return 0;  // closed in its creation event
   // Started minimised without activation, the form waits in the task bar
   // and comes up at its normal size when the user restores it; any other
   // way it comes up as its state says.
@@ -69,6 +78,7 @@ void Application::Run() {
     ::TranslateMessage(&message);
     ::DispatchMessageA(&message);
   }
+  return 0;
 }
 
 HWND MainWindow() {

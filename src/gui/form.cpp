@@ -102,7 +102,7 @@ LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 }  // namespace
 
 const char* FormWindowClass() {
-  static const char* const name = [] {
+  static const bool registered = [] {
     WNDCLASSEXA windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
@@ -111,27 +111,29 @@ const char* FormWindowClass() {
     windowClass.hIcon = ::LoadIconA(nullptr, MAKEINTRESOURCEA(32512));      // IDI_APPLICATION
     windowClass.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
     windowClass.lpszClassName = "TurvForm";
-    ::RegisterClassExA(&windowClass);
-    return "TurvForm";
+    return ::RegisterClassExA(&windowClass) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
   }();
-  return name;
+  return registered ? "TurvForm" : nullptr;
 }
 
-void CreateFormWindow(Form& form) {
+bool CreateFormWindow(Form& form) {
   Form::Impl& impl = FormAccess::ImplOf(form);
-  if (impl.window != nullptr) return;
+  if (impl.window != nullptr) return true;
+  const char* windowClass = FormWindowClass();
+  if (windowClass == nullptr) return false;
   int left = impl.design.left;
   int top = impl.design.top;
   if (impl.design.centreOnDesktop) {
     left = (::GetSystemMetrics(SM_CXSCREEN) - impl.design.width) / 2;
     top = (::GetSystemMetrics(SM_CYSCREEN) - impl.design.height) / 2;
   }
-  ::CreateWindowExA(0, FormWindowClass(), impl.design.caption.c_str(), WS_OVERLAPPEDWINDOW, left,
-                    top, impl.design.width, impl.design.height, nullptr, nullptr,
-                    ::GetModuleHandleA(nullptr), &impl);
-  if (impl.window != nullptr) {
-    ::SendMessageA(impl.window, WM_SETFONT, reinterpret_cast<WPARAM>(impl.font.Get()), FALSE);
+  if (::CreateWindowExA(0, windowClass, impl.design.caption.c_str(), WS_OVERLAPPEDWINDOW, left, top,
+                        impl.design.width, impl.design.height, nullptr, nullptr,
+                        ::GetModuleHandleA(nullptr), &impl) == nullptr) {
+    return false;
   }
+  ::SendMessageA(impl.window, WM_SETFONT, reinterpret_cast<WPARAM>(impl.font.Get()), FALSE);
+  return true;
 }
 
 Form::Form(const FormDesign& design) : impl_(std::make_unique<Impl>(*this, design)) {

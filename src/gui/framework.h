@@ -41,10 +41,12 @@ struct FormAccess {
   static void Activate(Form& form) { form.FormActivate(); }
 };
 
-// Registers the form window class once per process.
+// Registers the form window class once per process; nullptr when the
+// system refuses it.
 const char* FormWindowClass();
-// Creates the form's window, hidden, at its design place and size.
-void CreateFormWindow(Form& form);
+// Creates the form's window, hidden, at its design place and size; false
+// when the system refuses it.
+bool CreateFormWindow(Form& form);
 
 // The application's default report of an error that escaped an event: a
 // system message box with the stop icon, owned by the main form so that the

@@ -142,8 +142,12 @@ void ShowMessage(const std::string& text) {
   static const DialogTemplate dialogTemplate;
   const std::string title = CurrentTitle();
   const DialogText texts{&text, &title};
-  ::DialogBoxIndirectParamA(::GetModuleHandleA(nullptr), dialogTemplate.Get(), MainWindow(),
-                            MessageDialogProc, reinterpret_cast<LPARAM>(&texts));
+  if (::DialogBoxIndirectParamA(::GetModuleHandleA(nullptr), dialogTemplate.Get(), MainWindow(),
+                                MessageDialogProc, reinterpret_cast<LPARAM>(&texts)) <= 0) {
+    // The dialog could not come up (no memory, a hook refused it): the
+    // message still reaches the user.
+    ::MessageBoxA(MainWindow(), text.c_str(), title.c_str(), MB_OK);
+  }
 }
 
 }  // namespace turv::platform

@@ -21,5 +21,7 @@ std::string ErrorReportText(std::string_view message);
 std::string MessageOf(const std::exception_ptr& error);
 
 inline constexpr std::string_view kOutOfMemoryText = "Zu wenig Arbeitsspeicher";
+// The GUI framework's report of a window the system refused to create.
+inline constexpr std::string_view kNoWindowText = "Fenster kann nicht erstellt werden";
 
 }  // namespace turv::platform

@@ -59,9 +59,10 @@ std::optional<std::int32_t> FindEntrySize(const std::string& path);
 // An RT_RCDATA resource of the program file, mapped read-only; nothing when
 // it is missing.
 std::optional<std::span<const std::uint8_t>> FindRcData(int id);
-// The program's finished image size less its player resource's size; the
-// build fixes it after linking.
-std::int64_t ImageSizeLessPlayer();
+// The program's finished image size less its player resource's size, as
+// the build sealed it after linking; nothing when the seal's check word does
+// not hold (a program file the build never sealed).
+std::optional<std::int64_t> ImageSizeLessPlayer();
 
 // ---- Files -------------------------------------------------------------------
 
@@ -91,8 +92,8 @@ class File {
   static File Create(const std::string& path, SysError& error);
 
   bool IsOpen() const { return handle_ != kNone; }
-  // GetFileSize: the low 32 bits as the system reports them.
-  SysError Size(std::uint32_t& size) const;
+  // The whole size, however large.
+  SysError Size(std::uint64_t& size) const;
   SysError Read(void* buffer, std::uint32_t length, std::uint32_t& done);
   SysError Write(const void* buffer, std::uint32_t length, std::uint32_t& done);
   SysError Close();
@@ -127,9 +128,6 @@ int ShowMessageBox(WindowId owner, const std::string& text, const std::string& c
 
 int ScreenWidth();
 int ScreenHeight();
-// Windows' MulDiv: a * b / c in 64 bits, rounded half away from zero; -1 when
-// c is 0 or the result does not fit.
-int MulDiv(int a, int b, int c);
 
 // ---- GUI framework ---------------------------------------------------------
 
@@ -166,8 +164,9 @@ class Form {
   Rgb Color() const;
   void SetColor(Rgb color);
   void SetScaled(bool scaled);
-  // Rescales the form's font point size by m / d (MulDiv rounding); the
-  // form's position and outer size stay as they are.
+  // Rescales the form's font point size by m / d, rounded half away from
+  // zero as Windows' MulDiv rounds; the form's position and outer size stay
+  // as they are.
   void ScaleBy(int m, int d);
   int FontSize() const;  // points
   int FontPixelsPerInch() const;
@@ -199,11 +198,13 @@ class Application {
   // The title every dialog of the application carries.
   std::string Title() const;
   // Makes form the main form, creates its window (hidden) and runs its
-  // creation event.
+  // creation event. A window that cannot be created is reported in a
+  // system message box, and the form stays without window and events.
   void CreateForm(Form& form);
   // Puts the main form on screen as the process was asked to show it and
-  // runs the message loop until the main form closes.
-  void Run();
+  // runs the message loop until the main form closes. Returns the program's
+  // exit code: 1 when the main form has no window, else 0.
+  int Run();
 
  public:
   struct Impl;  // per implementation
@@ -213,7 +214,8 @@ class Application {
 };
 
 // The application's plain modal message dialog: centred, titled with the
-// application title, no icon, one "OK" button.
+// application title, no icon, one "OK" button. When the dialog cannot come
+// up, a system message box carries the same text and title.
 void ShowMessage(const std::string& text);
 
 }  // namespace turv::platform

@@ -54,14 +54,10 @@ File File::Create(const std::string& path, SysError& error) {
       OpenFile(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, error));
 }
 
-SysError File::Size(std::uint32_t& size) const {
-  ::SetLastError(NO_ERROR);
-  const DWORD low = ::GetFileSize(AsHandle(handle_), nullptr);
-  if (low == INVALID_FILE_SIZE) {
-    // All ones is also a valid low half of a large file.
-    if (const DWORD error = ::GetLastError(); error != NO_ERROR) return error;
-  }
-  size = low;
+SysError File::Size(std::uint64_t& size) const {
+  LARGE_INTEGER whole{};
+  if (!::GetFileSizeEx(AsHandle(handle_), &whole)) return ::GetLastError();
+  size = static_cast<std::uint64_t>(whole.QuadPart);
   return 0;
 }
 

@@ -40,8 +40,11 @@ std::optional<std::span<const std::uint8_t>> FindRcData(int id) {
   return std::span(static_cast<const std::uint8_t*>(bytes), ::SizeofResource(nullptr, info));
 }
 
-std::int64_t ImageSizeLessPlayer() {
-  return turv_image_seal.imageLessPlayer;
+std::optional<std::int64_t> ImageSizeLessPlayer() {
+  const std::uint32_t value = turv_image_seal.imageLessPlayer;
+  // The blank record of an unsealed link holds 0 and 0: the check word tells.
+  if (turv_image_seal.check != ~value) return std::nullopt;
+  return value;
 }
 
 }  // namespace turv::platform

@@ -26,8 +26,5 @@ int ScreenWidth() {
 int ScreenHeight() {
   return ::GetSystemMetrics(SM_CYSCREEN);
 }
-int MulDiv(int a, int b, int c) {
-  return ::MulDiv(a, b, c);
-}
 
 }  // namespace turv::platform

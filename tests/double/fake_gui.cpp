@@ -1,6 +1,7 @@
 // The test double's GUI framework: forms and the application as the launch
 // sees them, with Windows' habit of activating the main form again whenever
 // a dialog over it closes.
+#include <cstdint>
 #include <stdexcept>
 
 #include "fake_windows.h"
@@ -34,6 +35,17 @@ namespace {
 
 Application::Impl* liveApplication = nullptr;
 WindowId nextWindow = 0x1000;
+
+// a * b / c rounded half away from zero, as Windows' MulDiv rounds.
+int MulDiv(int a, int b, int c) {
+  const std::int64_t product = std::int64_t{a} * b;
+  std::int64_t quotient = product / c;
+  const std::int64_t remainder = product % c;
+  if (2 * (remainder < 0 ? -remainder : remainder) >= (c < 0 ? -std::int64_t{c} : c)) {
+    quotient += (product < 0) != (c < 0) ? -1 : 1;
+  }
+  return static_cast<int>(quotient);
+}
 
 WindowId MainHandle() {
   if (liveApplication == nullptr || liveApplication->mainForm == nullptr) return 0;
@@ -134,18 +146,19 @@ void Application::CreateForm(Form& form) {
   }
 }
 
-void Application::Run() {
-  if (impl_->mainForm == nullptr) return;
+int Application::Run() {
+  if (impl_->mainForm == nullptr) return 0;
   auto& system = fake::System();
   auto& impl = FormAccess::ImplOf(*impl_->mainForm);
   system.form.shown = true;
   if (system.startupShowMode == kShowMinNoActive) {
     system.form.shownWith = kShowMinNoActive;
     impl.state = WindowState::Minimized;
-    return;  // waits for the user: fake::UserRestores()
+    return 0;  // waits for the user: fake::UserRestores()
   }
   system.form.shownWith = impl.state == WindowState::Maximized ? kShowMaximized : kShowNormal;
   ActivateMainForm();
+  return 0;
 }
 
 void ShowMessage(const std::string& text) {

@@ -230,10 +230,10 @@ File File::Create(const std::string& path, SysError& error) {
   return File(Open(path, true, true, error));
 }
 
-SysError File::Size(std::uint32_t& size) const {
+SysError File::Size(std::uint64_t& size) const {
   const fake::OpenFile* f = Handle(handle_);
   if (f == nullptr) return 6;  // ERROR_INVALID_HANDLE
-  size = static_cast<std::uint32_t>(Access::Nodes(System()).at(f->key).bytes.size());
+  size = Access::Nodes(System()).at(f->key).bytes.size();
   return 0;
 }
 
@@ -355,7 +355,7 @@ std::optional<std::span<const std::uint8_t>> FindRcData(int id) {
   return std::span<const std::uint8_t>(*player);
 }
 
-std::int64_t ImageSizeLessPlayer() {
+std::optional<std::int64_t> ImageSizeLessPlayer() {
   return System().imageLessPlayer;
 }
 
@@ -384,18 +384,6 @@ int ScreenWidth() {
 }
 int ScreenHeight() {
   return System().screenHeight;
-}
-
-int MulDiv(int a, int b, int c) {
-  if (c == 0) return -1;
-  const std::int64_t product = std::int64_t{a} * b;
-  std::int64_t quotient = product / c;
-  const std::int64_t remainder = product % c;
-  if (2 * (remainder < 0 ? -remainder : remainder) >= (c < 0 ? -std::int64_t{c} : c)) {
-    quotient += (product < 0) != (c < 0) ? -1 : 1;
-  }
-  if (quotient > INT32_MAX || quotient < INT32_MIN) return -1;
-  return static_cast<int>(quotient);
 }
 
 }  // namespace turv::platform

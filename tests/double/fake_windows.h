@@ -71,7 +71,7 @@ class Windows {
   std::optional<std::string> tempPath = "C:\\Users\\user\\AppData\\Local\\Temp\\";
   std::string modulePath = "C:\\Kurs\\Kurs.exe";
   std::optional<Bytes> player;  // RT_RCDATA 1000
-  std::int64_t imageLessPlayer = 403'968;
+  std::optional<std::int64_t> imageLessPlayer = 403'968;
   int screenWidth = 1024;
   int screenHeight = 768;
   int pixelsPerInch = 96;

@@ -52,7 +52,7 @@ class LaunchTest : public ::testing::Test {
   // The launcher image as built: its own bytes, then the player's, padded
   // to image size, then the package's data.
   void MakePackage(const fake::Bytes& data, const std::string& path = "C:\\Kurs\\Kurs.exe") {
-    fake::Bytes image = Pattern(static_cast<std::size_t>(W().imageLessPlayer), 3);
+    fake::Bytes image = Pattern(static_cast<std::size_t>(W().imageLessPlayer.value_or(0)), 3);
     image = Concat(image, player);
     W().modulePath = path;
     W().AddFile(path, Concat(image, data));

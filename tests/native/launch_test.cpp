@@ -77,19 +77,10 @@ TEST_F(LaunchTest, StartedMinimisedWithoutActivationWaitsForTheUserToRestore) {
     EXPECT_FALSE(W().FileBytes(Work() + "\\lumirax.exe"));
     EXPECT_TRUE(W().shellCalls.empty());
     fake::UserRestores();
-    EXPECT_EQ(W().form.shownWith, platform::kShowNormal);
   };
   Start();
   EXPECT_TRUE(W().FileBytes(Work() + "\\lumirax.exe"));
   EXPECT_EQ(W().shellCalls.size(), 1u);
-  EXPECT_TRUE(W().form.closed);
-}
-
-TEST_F(LaunchTest, AnyOtherShowModePutsTheWindowOnScreenMaximised) {
-  W().startupShowMode = platform::kShowMinimized;
-  MakePackage({});
-  Start();
-  EXPECT_EQ(W().form.shownWith, platform::kShowMaximized);
   EXPECT_TRUE(W().form.closed);
 }
 

@@ -33,6 +33,43 @@ Bytes Concat(Bytes a, const Bytes& b) {
   return a;
 }
 
+// Makes a file size bytes long without writing the bytes: the disk keeps a
+// hole, as a broken download of that size may.
+void GrowTo(const std::string& path, std::uint64_t size) {
+  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+  LARGE_INTEGER end;
+  end.QuadPart = static_cast<LONGLONG>(size);
+  EXPECT_TRUE(::SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file));
+  ::CloseHandle(file);
+}
+
+// Wine's load order for one DLL in one program: native first, so that a DLL
+// the search finds beside the program is loaded, as Windows loads it. Wine
+// otherwise prefers its own builtin DLL.
+class NativeFirst {
+ public:
+  NativeFirst(const std::string& program, const std::string& dll)
+      : key_("Software\\Wine\\AppDefaults\\" + program) {
+    HKEY overrides = nullptr;
+    ok_ = ::RegCreateKeyExA(HKEY_CURRENT_USER, (key_ + "\\DllOverrides").c_str(), 0, nullptr, 0,
+                            KEY_SET_VALUE, nullptr, &overrides, nullptr) == ERROR_SUCCESS;
+    if (!ok_) return;
+    static const char order[] = "native,builtin";
+    ok_ = ::RegSetValueExA(overrides, dll.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(order),
+                           sizeof order) == ERROR_SUCCESS;
+    ::RegCloseKey(overrides);
+  }
+  ~NativeFirst() { ::RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str()); }
+  NativeFirst(const NativeFirst&) = delete;
+  NativeFirst& operator=(const NativeFirst&) = delete;
+  bool Ok() const { return ok_; }
+
+ private:
+  std::string key_;
+  bool ok_ = false;
+};
+
 struct PlayerRun {
   std::string folder;
   int argc = 0;
@@ -133,6 +170,22 @@ class LaunchE2E : public ::testing::Test {
       if (c.className == "Static" && !c.text.empty()) return c.text;
     }
     return {};
+  }
+
+  // The text of the error report that ended a phase, once the user has
+  // pressed OK and closed the window it leaves open.
+  std::string ReportThenClose(const probe::Process& launcher) {
+    std::optional<probe::WindowInfo> report;
+    probe::WaitUntil([&] { return (report = DialogOf(launcher, 0)) || !launcher.Running(); },
+                     60'000);
+    if (!report) return "(no report)";
+    ::Sleep(200);
+    const std::string text = StaticText(*report);
+    probe::Press(probe::ButtonOf(report->handle, "OK"));
+    probe::WaitUntil([&] { return !DialogOf(launcher, 0); }, 10'000);
+    if (const auto main = MainWindowOf(launcher)) ::PostMessageA(main->handle, WM_CLOSE, 0, 0);
+    EXPECT_EQ(launcher.Wait(30'000), std::optional<DWORD>(0));
+    return text;
   }
 
   std::string root, temp, start, record, work;
@@ -324,6 +377,39 @@ TEST_F(LaunchE2E, WorkFolderUnderALongTemporaryFolderOrElseUnderTheCurrentFolder
   EXPECT_TRUE(Launch(Package("turv_rec.exe", {4, 5}), SW_SHOWNORMAL, root + "\\gone").Wait(60'000));
   EXPECT_EQ(ReadBytes(start + "\\KARU\\karu.pqd"), (Bytes{4, 5}));
   EXPECT_FALSE(Exists(root + "\\gone"));
+}
+
+TEST_F(LaunchE2E, ADllPlantedBesideThePackageIsNotLoaded) {
+  // uxtheme.dll is loaded by name when the first window comes up, and it is
+  // none of the DLLs that Windows always takes from its own folder.
+  const std::string planted = start + "\\uxtheme.dll";
+  ASSERT_TRUE(::CopyFileA((binDir + "\\planted.dll").c_str(), planted.c_str(), FALSE));
+  const NativeFirst nativeFirst("Download.exe", "uxtheme");
+  ASSERT_TRUE(nativeFirst.Ok());
+  const auto& launcher = Launch(Package("turv_rec.exe", Random(1'000, 9), "Download.exe"));
+  EXPECT_EQ(launcher.Wait(60'000), std::optional<DWORD>(0));
+  EXPECT_EQ(PlayerRuns(1).size(), 1u);
+  EXPECT_FALSE(Exists(planted + ".loaded"));
+}
+
+TEST_F(LaunchE2E, APackageOf2GiBOrMoreEndsAtOnceAndWritesNoData) {
+  // Exactly 2 GiB, and a size whose low 32 bits alone look small.
+  for (const std::uint64_t size : {std::uint64_t{1} << 31, (std::uint64_t{1} << 32) + 5'000'000}) {
+    const std::string package = Package("turv_rec.exe", {}, "Riesig.exe");
+    GrowTo(package, size);
+    EXPECT_EQ(ReportThenClose(Launch(package)), "Zu wenig Arbeitsspeicher.") << size;
+    EXPECT_FALSE(Exists(work + "\\karu.pqd")) << size;
+    ::DeleteFileA(package.c_str());
+  }
+  EXPECT_TRUE(Runs().empty());
+}
+
+TEST_F(LaunchE2E, AnUnsealedLauncherWithDataSaysSoAndWritesNoData) {
+  // The linker's output before sealing, with data appended by hand.
+  const auto& launcher = Launch(Package("..\\unsealed\\turv_rec.exe", Random(5'000, 10)));
+  EXPECT_EQ(ReportThenClose(launcher), "Abbruch: Interner Fehler (2)");
+  EXPECT_FALSE(Exists(work + "\\karu.pqd"));
+  EXPECT_TRUE(Runs().empty());
 }
 
 }  // namespace

@@ -72,7 +72,7 @@ TEST_F(Win32Layer, FilesReadWriteAndFailWithTheSystemsCodes) {
   }
   File f = File::OpenRead(path, error);
   ASSERT_TRUE(f.IsOpen());
-  std::uint32_t size = 0;
+  std::uint64_t size = 0;
   EXPECT_EQ(f.Size(size), 0u);
   EXPECT_EQ(size, 6u);
   char buffer[16] = {};
@@ -199,15 +199,60 @@ DWORD WINAPI WatchDialog(void* parameter) {
   return 0;
 }
 
-DialogSeen ShowAndWatch(const std::string& text, WPARAM key) {
+// Runs show, which returns only when the dialog it brings up is closed.
+template <typename Show>
+DialogSeen Watch(Show show, WPARAM key) {
   DialogSeen seen;
   seen.key = key;
   HANDLE watcher = ::CreateThread(nullptr, 0, WatchDialog, &seen, 0, nullptr);
-  platform::ShowMessage(text);  // returns only when the key closed it
+  show();
   ::WaitForSingleObject(watcher, 30'000);
   ::CloseHandle(watcher);
   return seen;
 }
+
+DialogSeen ShowAndWatch(const std::string& text, WPARAM key) {
+  return Watch([&] { platform::ShowMessage(text); }, key);
+}
+
+std::string StaticText(const DialogSeen& seen) {
+  for (const auto& child : seen.children) {
+    if (child.className == "Static" && !child.text.empty()) return child.text;
+  }
+  return {};
+}
+
+// A thread hook that refuses to create the next windows of one class, as
+// a system out of resources or a hostile hook does.
+class RefuseWindows {
+ public:
+  RefuseWindows(std::string className, int count) {
+    refusedClass_ = std::move(className);
+    left_ = count;
+    hook_ = ::SetWindowsHookExA(WH_CBT, Hook, nullptr, ::GetCurrentThreadId());
+  }
+  ~RefuseWindows() { ::UnhookWindowsHookEx(hook_); }
+  RefuseWindows(const RefuseWindows&) = delete;
+  RefuseWindows& operator=(const RefuseWindows&) = delete;
+  bool Hooked() const { return hook_ != nullptr; }
+  static int Left() { return left_; }
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND && left_ > 0) {
+      char name[64] = {};
+      ::GetClassNameA(reinterpret_cast<HWND>(wParam), name, sizeof name);
+      if (refusedClass_ == name) {
+        --left_;
+        return 1;
+      }
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+  static inline std::string refusedClass_;
+  static inline int left_ = 0;
+  HHOOK hook_ = nullptr;
+};
 
 TEST_F(Win32Layer, MessageDialogIsPlainCentredWrappedAndClosesWithEnterOrEsc) {
   platform::Application application;
@@ -236,6 +281,46 @@ TEST_F(Win32Layer, MessageDialogIsPlainCentredWrappedAndClosesWithEnterOrEsc) {
   ASSERT_TRUE(small.found);
   EXPECT_EQ(small.children[0].text, " DataStore-Error 1");
   EXPECT_LE(std::abs((small.dialog.rect.left + small.dialog.rect.right) / 2 - screenWidth / 2), 1);
+}
+
+TEST_F(Win32Layer, WindowsThatCannotBeCreatedStillReachTheUser) {
+  platform::Application application;
+
+  // The message dialog refused: a system message box with its text and title.
+  {
+    RefuseWindows refused("#32770", 1);
+    ASSERT_TRUE(refused.Hooked());
+    const DialogSeen seen = ShowAndWatch(" DataStore-Error 1", VK_RETURN);
+    EXPECT_EQ(RefuseWindows::Left(), 0);  // the dialog was refused
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ(seen.dialog.text, "turv_win32_tests");
+    EXPECT_EQ(StaticText(seen), " DataStore-Error 1");
+  }
+
+  // The main window refused: the error report, no creation phase, exit code 1.
+  {
+    RefuseWindows refused("TurvForm", 1);
+    TForm5 form5;
+    const DialogSeen seen = Watch([&] { application.CreateForm(form5); }, VK_RETURN);
+    EXPECT_EQ(RefuseWindows::Left(), 0);
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ(seen.dialog.text, "turv_win32_tests");
+    EXPECT_EQ(StaticText(seen), "Fenster kann nicht erstellt werden.");
+    EXPECT_EQ(Launch.StartDir, "");
+    EXPECT_EQ(application.Run(), 1);
+  }
+}
+
+TEST_F(Win32Layer, TheMainWindowFitsTheScreenWithWindowsRounding) {
+  // The test desktop: 1,280 x 1,024 at 96 pixels per inch.
+  ASSERT_EQ(platform::ScreenWidth(), 1280);
+  ASSERT_EQ(platform::ScreenHeight(), 1024);
+  TForm5 form5;
+  ASSERT_EQ(form5.FontPixelsPerInch(), 96);
+  EXPECT_EQ(form5.FontSize(), 14);  // 18 pixels at 96 pixels per inch: 13.5 points
+  FitToScreen(form5);
+  EXPECT_EQ(form5.FontSize(), 18);  // 14 * 1,280 / 1,024 = 17.5
+  EXPECT_EQ(form5.State(), platform::WindowState::Maximized);
 }
 
 }  // namespace
