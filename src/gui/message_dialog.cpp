@@ -18,7 +18,6 @@ constexpr int kTextId = 100;
 
 struct DialogText {
   const std::string* text;
-  const std::string* title;
 };
 
 // A dialog template in memory: the dialog, then a static and a button. Item
@@ -115,7 +114,7 @@ INT_PTR CALLBACK MessageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     case WM_INITDIALOG: {
       try {
         const auto* texts = reinterpret_cast<const DialogText*>(lParam);
-        ::SetWindowTextA(dialog, texts->title->c_str());
+        SetTitleOf(dialog);
         ::SetDlgItemTextA(dialog, kTextId, texts->text->c_str());
         ::SetDlgItemTextA(dialog, IDOK, "OK");
         Layout(dialog, *texts->text);
@@ -140,8 +139,7 @@ INT_PTR CALLBACK MessageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 
 void ShowMessage(const std::string& text) {
   static const DialogTemplate dialogTemplate;
-  const std::string title = CurrentTitle();
-  const DialogText texts{&text, &title};
+  const DialogText texts{&text};
   ::DialogBoxIndirectParamA(::GetModuleHandleA(nullptr), dialogTemplate.Get(), MainWindow(),
                             MessageDialogProc, reinterpret_cast<LPARAM>(&texts));
 }
