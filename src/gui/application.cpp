@@ -105,7 +105,10 @@ std::string CurrentTitle() {
 
 void SetTitleOf(HWND window) {
   if (liveApplication != nullptr && !liveApplication->wideTitle.empty()) {
-    ::SetWindowTextW(window, liveApplication->wideTitle.c_str());
+    // Straight to the default handling: an ANSI window's own procedure
+    // would take the text through the code page and lose it again.
+    ::DefWindowProcW(window, WM_SETTEXT, 0,
+                     reinterpret_cast<LPARAM>(liveApplication->wideTitle.c_str()));
   } else {
     ::SetWindowTextA(window, CurrentTitle().c_str());
   }
