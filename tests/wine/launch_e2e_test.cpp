@@ -10,6 +10,8 @@
 #include <random>
 #include <sstream>
 
+#include "format/karu_format.h"
+#include "lumirax/window_names.h"
 #include "test_files.h"
 #include "window_probe.h"
 
@@ -417,6 +419,43 @@ TEST_F(LaunchE2E, TemporaryFolderOutsideTheCodePageHoldsTheWorkFolder) {
   ExpectLaunched(LaunchW(Wide(Package("turv_rec.exe", {4, 5})), Wide(start), gone),
                  Wide(start) + L"\\KARU", Wide(start), {4, 5}, 2);
   EXPECT_FALSE(Exists(Wide(root) + L"\\Олег"));
+}
+
+TEST_F(LaunchE2E, PlayerShowsAShortStartFolderAsTheUserKnowsIt) {
+  ASSERT_EQ(::GetACP(), 1252u);
+  const std::wstring folder = Wide(root) + L"\\Юрий\\Eigene Kurse";
+  MakeFolders(folder);
+  std::wstring shortForm(MAX_PATH, L'\0');
+  shortForm.resize(::GetShortPathNameW(folder.c_str(), shortForm.data(), MAX_PATH));
+  const std::string startText = probe::Utf8(shortForm);  // plain ASCII, as the launcher writes it
+  ASSERT_EQ(Wide(startText), shortForm);
+
+  // The work folder as a launch from there leaves it.
+  ::CreateDirectoryA(work.c_str(), nullptr);
+  WriteBytes(work + "\\lumirax.exe", ReadBytes(binDir + "\\lumirax.exe"));
+  std::vector<format::Entry> entries{{"a.txt", "Eins", 3, 0}};
+  Bytes data = format::BuildDirectory(entries);
+  data.insert(data.end(), {'a', 'b', 'c'});
+  WriteBytes(work + "\\karu.pqd", data);
+  Bytes startFile{static_cast<std::uint8_t>(startText.size()), 0, 0, 0};
+  startFile.insert(startFile.end(), startText.begin(), startText.end());
+  WriteBytes(work + "\\norvi.stq", startFile);
+
+  probe::StartOptionsW options;
+  options.folder = Wide(work);
+  options.environment = {{L"TMP", Wide(temp)}, {L"TEMP", Wide(temp)}};
+  started.push_back(probe::Start(Wide(work + "\\lumirax.exe"), options));
+  const DWORD pid = started.back().pid;
+  const auto window = probe::WaitFor(
+      [&](const probe::WindowInfo& w) {
+        return w.pid == pid && w.visible && w.className == player::kWindowClass;
+      },
+      60'000);
+  ASSERT_TRUE(window) << "no player window";
+  EXPECT_EQ(probe::TextOfW(::GetDlgItem(window->handle, player::kStatusId)),
+            L"Eigene Dateien: " + folder);
+  ::PostMessageA(window->handle, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(started.back().Wait(30'000));
 }
 
 // Run on code page 932 (LC_ALL=ja_JP.UTF-8): ア is the bytes 0x83 "A", and
