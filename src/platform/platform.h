@@ -54,9 +54,9 @@ SysError SetCurrentFolder(const std::string& path);
 // fails.
 std::uint32_t TempPath(std::uint32_t bufferLength, char* buffer);
 
-// GetFileAttributesA: true only for an existing folder.
+// GetFileAttributes: true only for an existing folder.
 bool FolderExists(const std::string& path);
-// CreateDirectoryA, one level; failure is reported by the result only.
+// CreateDirectory, one level; failure is reported by the result only.
 bool MakeFolder(const std::string& path);
 
 std::string FullPathName(const std::string& path);
@@ -68,7 +68,7 @@ std::string SystemErrorText(SysError code);
 
 // The process's program file, any length.
 std::string ModuleFileName();
-// FindFirstFileA on path, any attribute: the entry's size as a signed 32-bit
+// FindFirstFile on path, any attribute: the entry's size as a signed 32-bit
 // value; nothing when no entry is found.
 std::optional<std::int32_t> FindEntrySize(const std::string& path);
 // An RT_RCDATA resource of the program file, mapped read-only; nothing when
@@ -127,7 +127,7 @@ inline constexpr int kShowMinimized = 2;
 inline constexpr int kShowMaximized = 3;
 inline constexpr int kShowMinNoActive = 7;
 
-// ShellExecuteA with the default verb; empty parameters or folder mean none.
+// ShellExecute with the default verb; empty parameters or folder mean none.
 // Returns the shell's result: above 32 is success.
 int ShellStart(WindowId owner, const std::string& file, const std::string& parameters,
                const std::string& folder, int showMode);

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "format/karu_format.h"
+#include "lumirax/player_text.h"
 #include "platform/ansi_paths.h"
 #include "platform/ansi_text.h"
 #include "platform/cp1252.h"
@@ -192,51 +193,12 @@ std::vector<std::uint32_t> Windows::CallSizes(const std::string& path, char oper
 
 namespace {
 
-// UTF-8 (the tests' spelling of wide names) and UTF-16.
+// The tests spell wide names in UTF-8.
 std::u16string Utf16(std::string_view utf8) {
-  std::u16string out;
-  for (std::size_t at = 0; at < utf8.size();) {
-    const auto b = static_cast<unsigned char>(utf8[at]);
-    const int extra = b < 0x80 ? 0 : b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
-    char32_t c = extra == 0 ? b : b & (0x3F >> extra);
-    for (int k = 1; k <= extra && at + k < utf8.size(); ++k) {
-      c = c << 6 | (static_cast<unsigned char>(utf8[at + k]) & 0x3F);
-    }
-    at += 1 + extra;
-    if (c >= 0x10000) {
-      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-  }
-  return out;
+  return player::FromUtf8(utf8);
 }
-
 std::string Utf8(std::u16string_view wide) {
-  std::string out;
-  for (std::size_t at = 0; at < wide.size(); ++at) {
-    char32_t c = wide[at];
-    if (c >= 0xD800 && c < 0xDC00 && at + 1 < wide.size()) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (wide[++at] - 0xDC00);
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | c >> 6);
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | c >> 12);
-      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | c >> 18);
-      out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
+  return player::ToUtf8(wide);
 }
 
 // The two-byte characters of code page 932 that the tests' names use.
@@ -327,8 +289,6 @@ class FakePathSystem : public platform::PathSystem {
 const FakePathSystem pathSystem;
 std::unique_ptr<platform::AnsiPaths> paths;  // made afresh with the system
 
-}  // namespace
-
 // A path from the launch as the system's wide name (UTF-8).
 std::string SystemPath(const std::string& ansi) {
   System();
@@ -347,7 +307,7 @@ std::string LaunchText(const std::string& utf8) {
   return pathSystem.ToAnsi(Utf16(utf8), exact);
 }
 
-namespace {}  // namespace
+}  // namespace
 
 Windows& System() {
   if (!Slot()) Reset();

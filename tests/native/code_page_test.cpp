@@ -1,7 +1,8 @@
 // Launches where the system's ANSI code page cannot hold every name: the
 // launch reaches the real folders and files, with short names or without,
 // and its text rules walk characters, not bytes.
-#include "core/wtools_u.h"
+#include <algorithm>
+
 #include "launch_fixture.h"
 #include "platform/app_texts.h"
 
