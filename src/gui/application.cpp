@@ -103,14 +103,14 @@ std::string CurrentTitle() {
   return liveApplication != nullptr ? liveApplication->title : "";
 }
 
-void SetTitleOf(HWND window) {
+void SetTitleOf(HWND window, const std::string& title) {
   if (liveApplication != nullptr && !liveApplication->wideTitle.empty()) {
     // Straight to the default handling: an ANSI window's own procedure
     // would take the text through the code page and lose it again.
     ::DefWindowProcW(window, WM_SETTEXT, 0,
                      reinterpret_cast<LPARAM>(liveApplication->wideTitle.c_str()));
   } else {
-    ::SetWindowTextA(window, CurrentTitle().c_str());
+    ::SetWindowTextA(window, title.c_str());
   }
 }
 

@@ -18,6 +18,7 @@ constexpr int kTextId = 100;
 
 struct DialogText {
   const std::string* text;
+  const std::string* title;
 };
 
 // A dialog template in memory: the dialog, then a static and a button. Item
@@ -114,7 +115,7 @@ INT_PTR CALLBACK MessageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     case WM_INITDIALOG: {
       try {
         const auto* texts = reinterpret_cast<const DialogText*>(lParam);
-        SetTitleOf(dialog);
+        SetTitleOf(dialog, *texts->title);
         ::SetDlgItemTextA(dialog, kTextId, texts->text->c_str());
         ::SetDlgItemTextA(dialog, IDOK, "OK");
         Layout(dialog, *texts->text);
@@ -139,7 +140,8 @@ INT_PTR CALLBACK MessageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 
 void ShowMessage(const std::string& text) {
   static const DialogTemplate dialogTemplate;
-  const DialogText texts{&text};
+  const std::string title = CurrentTitle();
+  const DialogText texts{&text, &title};
   ::DialogBoxIndirectParamA(::GetModuleHandleA(nullptr), dialogTemplate.Get(), MainWindow(),
                             MessageDialogProc, reinterpret_cast<LPARAM>(&texts));
 }
