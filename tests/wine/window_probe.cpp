@@ -7,6 +7,8 @@
 #include <map>
 #include <stdexcept>
 
+#include "test_files.h"
+
 namespace turv::probe {
 
 namespace {
@@ -308,15 +310,6 @@ bool Process::Running() const {
 }
 
 namespace {
-std::wstring WideAnsi(const std::string& text) {
-  if (text.empty()) return {};
-  const int length = static_cast<int>(text.size());
-  const int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), n);
-  return wide;
-}
-
 std::wstring Upper(std::wstring text) {
   if (!text.empty()) ::CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
   return text;
@@ -326,11 +319,11 @@ std::wstring Upper(std::wstring text) {
 Process Start(const std::string& program, const StartOptions& options) {
   StartOptionsW wide;
   wide.showMode = options.showMode;
-  wide.folder = WideAnsi(options.folder);
+  wide.folder = testfiles::Wide(options.folder);
   for (const auto& [key, value] : options.environment) {
-    wide.environment.emplace_back(WideAnsi(key), WideAnsi(value));
+    wide.environment.emplace_back(testfiles::Wide(key), testfiles::Wide(value));
   }
-  return Start(WideAnsi(program), wide);
+  return Start(testfiles::Wide(program), wide);
 }
 
 Process Start(const std::wstring& program, const StartOptionsW& options) {
