@@ -1,7 +1,5 @@
 #include "core/text_tools.h"
 
-#include "platform/cp1252.h"
-
 namespace turv {
 
 std::string TrimControls(std::string_view text) {
@@ -9,12 +7,6 @@ std::string TrimControls(std::string_view text) {
   while (!text.empty() && control(text.front())) text.remove_prefix(1);
   while (!text.empty() && control(text.back())) text.remove_suffix(1);
   return std::string(text);
-}
-
-std::string LowerAsciiLetters(std::string_view text) {
-  std::string lowered(text);
-  for (char& c : lowered) c = platform::LowerAscii(c);
-  return lowered;
 }
 
 }  // namespace turv

@@ -8,7 +8,5 @@ namespace turv {
 
 // The text without the characters of codes 0 to 32 at both ends.
 std::string TrimControls(std::string_view text);
-// The text with A-Z lowered and every other byte unchanged.
-std::string LowerAsciiLetters(std::string_view text);
 
 }  // namespace turv

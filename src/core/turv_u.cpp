@@ -13,6 +13,7 @@
 #include "core/text_tools.h"
 #include "core/texts.h"
 #include "core/wtools_u.h"
+#include "platform/ansi_text.h"
 
 namespace turv {
 
@@ -90,7 +91,7 @@ void FitToScreen(platform::Form& window) {
 // ---- Work folder and start-folder file ---------------------------------------
 
 std::string StripBackslash(std::string_view text) {
-  if (!text.empty() && text.back() == '\\') text.remove_suffix(1);
+  if (platform::EndsInBackslash(text)) text.remove_suffix(1);
   return std::string(text);
 }
 
@@ -238,7 +239,7 @@ void TForm5::FormActivate() {
   Launch.DataPath = PathIn(Launch.WorkDir, kDataFileName);
   Launch.HasData = false;
   const std::string modulePath = platform::ModuleFileName();
-  Launch.OwnPath = LowerAsciiLetters(modulePath);
+  Launch.OwnPath = platform::LowerAsciiLetters(modulePath);
   if (const auto size = platform::FindEntrySize(modulePath)) Launch.OwnSize = *size;
   Launch.ImageBytes.Clear();
   Launch.ReadSize = ReadWholeFile(Launch.OwnPath, Launch.ImageBytes);

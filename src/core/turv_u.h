@@ -49,7 +49,8 @@ class TForm5 : public platform::Form {
 // per inch to the actual screen, then maximises the window.
 void FitToScreen(platform::Form& window);
 
-// The text without one trailing backslash, if it ends in one.
+// The text without one trailing backslash, if it ends in one: a backslash
+// of its own, never the second byte of a two-byte character.
 std::string StripBackslash(std::string_view text);
 
 // Fills Launch.TempDir and Launch.WorkDir and creates the work folder when

@@ -5,6 +5,7 @@
 
 #include "core/launch_state.h"
 #include "core/text_tools.h"
+#include "platform/ansi_text.h"
 #include "platform/platform.h"
 
 namespace turv {
@@ -29,7 +30,7 @@ std::string GetTempDir() {
     std::string path(buffer.data(), buffer.size());
     path.resize(path.find('\0') == std::string::npos ? path.size() : path.find('\0'));
     result = TrimControls(path);
-    if (!result.empty() && result.back() == '\\') result.pop_back();
+    if (platform::EndsInBackslash(result)) result.pop_back();
   }
   Launch.TempDir = result;
   return result;

@@ -6,11 +6,13 @@
 
 #include "gui/framework.h"
 #include "platform/app_texts.h"
+#include "win32/system_text.h"
 
 namespace turv::platform {
 
 struct Application::Impl {
   std::string title;
+  std::wstring wideTitle;  // set only when the ANSI title is not exact
   Form* mainForm = nullptr;
   bool windowRefused = false;
 };
@@ -26,10 +28,31 @@ int StartupShowMode() {
   ::GetStartupInfoA(&startup);
   return (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? startup.wShowWindow : SW_SHOWNORMAL;
 }
+
+// The title from the program's name as the system spells it (never from a
+// short form of it): by the title rule on its ANSI form where that is exact,
+// else formed the same way in wide characters.
+void FormTitle(Application::Impl& impl) {
+  const std::wstring path = win32::ModulePathWide();
+  const std::wstring name = path.substr(path.find_last_of(L"\\/:") + 1);
+  bool exact = false;
+  const std::string ansiName = win32::AnsiText(name, exact);
+  if (exact) {
+    impl.title = ApplicationTitle(ansiName);
+    return;
+  }
+  std::wstring title = name.substr(0, name.find(L'.'));
+  const std::size_t first = !title.empty() && IS_HIGH_SURROGATE(title[0]) ? 2 : 1;
+  if (title.size() > first) {
+    ::CharLowerBuffW(title.data() + first, static_cast<DWORD>(title.size() - first));
+  }
+  impl.wideTitle = title;
+  impl.title = win32::AnsiText(title, exact);
+}
 }  // namespace
 
 Application::Application() : impl_(std::make_unique<Impl>()) {
-  impl_->title = ApplicationTitle(ModuleFileName());
+  FormTitle(*impl_);
   liveApplication = impl_.get();
 }
 
@@ -90,10 +113,29 @@ std::string CurrentTitle() {
   return liveApplication != nullptr ? liveApplication->title : "";
 }
 
+void SetTitleOf(HWND window, const std::string& title) {
+  if (liveApplication != nullptr && !liveApplication->wideTitle.empty()) {
+    // Straight to the default handling: an ANSI window's own procedure
+    // would take the text through the code page and lose it again.
+    ::DefWindowProcW(window, WM_SETTEXT, 0,
+                     reinterpret_cast<LPARAM>(liveApplication->wideTitle.c_str()));
+  } else {
+    ::SetWindowTextA(window, title.c_str());
+  }
+}
+
+int TitledMessageBox(HWND owner, const std::string& text, UINT flags) {
+  if (liveApplication != nullptr && !liveApplication->wideTitle.empty()) {
+    return ::MessageBoxW(owner, win32::WideText(text).c_str(), liveApplication->wideTitle.c_str(),
+                         flags);
+  }
+  return ::MessageBoxA(owner, text.c_str(), CurrentTitle().c_str(), flags);
+}
+
 void ReportError(const std::exception_ptr& error) noexcept {
   try {
     const std::string text = ErrorReportText(MessageOf(error));
-    ::MessageBoxA(MainWindow(), text.c_str(), CurrentTitle().c_str(), MB_OK | MB_ICONERROR);
+    TitledMessageBox(MainWindow(), text, MB_OK | MB_ICONERROR);
   } catch (...) {
     // Nothing is left to report with; the form stays as it is.
   }

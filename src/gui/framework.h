@@ -57,5 +57,10 @@ void ReportError(const std::exception_ptr& error) noexcept;
 // an application's lifetime).
 HWND MainWindow();
 std::string CurrentTitle();
+// Gives a window the application title (title): where the ANSI code page
+// cannot hold the program's name, its wide form.
+void SetTitleOf(HWND window, const std::string& title);
+// A system message box titled with the application title, the same way.
+int TitledMessageBox(HWND owner, const std::string& text, UINT flags);
 
 }  // namespace turv::platform

@@ -115,7 +115,7 @@ INT_PTR CALLBACK MessageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     case WM_INITDIALOG: {
       try {
         const auto* texts = reinterpret_cast<const DialogText*>(lParam);
-        ::SetWindowTextA(dialog, texts->title->c_str());
+        SetTitleOf(dialog, *texts->title);
         ::SetDlgItemTextA(dialog, kTextId, texts->text->c_str());
         ::SetDlgItemTextA(dialog, IDOK, "OK");
         Layout(dialog, *texts->text);
@@ -146,7 +146,7 @@ void ShowMessage(const std::string& text) {
                                 MessageDialogProc, reinterpret_cast<LPARAM>(&texts)) <= 0) {
     // The dialog could not come up (no memory, a hook refused it): the
     // message still reaches the user.
-    ::MessageBoxA(MainWindow(), text.c_str(), title.c_str(), MB_OK);
+    TitledMessageBox(MainWindow(), text, MB_OK);
   }
 }
 

@@ -13,13 +13,15 @@ namespace {
 
 // The start-folder file where the launcher leaves it: beside the data, or
 // in the work folder its rule picks, read from the first place that has one.
+// Its text is in the system's ANSI code page; a folder whose name the code
+// page cannot hold comes as its short form, shown as the user knows it.
 StartFolder FindStartFolder(const std::u16string& currentFolder) {
   const std::u16string temp = TempFolder();
   for (const auto& place : StartFileCandidates(currentFolder, temp, FolderExists(temp))) {
     try {
       const auto bytes = ReadSmallFile(place, 1u << 20);
       if (!bytes) continue;
-      return {StartFolder::State::Found, FromAnsi(ReadStartFile(*bytes))};
+      return {StartFolder::State::Found, LongPath(FromAnsi(ReadStartFile(*bytes)))};
     } catch (const PlayerError&) {
       return {StartFolder::State::Damaged, {}};
     }

@@ -94,6 +94,19 @@ bool FolderExists(const std::u16string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+std::u16string LongPath(const std::u16string& path) {
+  if (path.empty()) return path;
+  const std::wstring wide = Wide(path);
+  std::wstring buffer(wide.size() + 1, L'\0');
+  for (;;) {
+    const DWORD n =
+        ::GetLongPathNameW(wide.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return path;
+    if (n < buffer.size()) return Utf16(std::wstring_view(buffer.data(), n));
+    buffer.assign(n, L'\0');
+  }
+}
+
 FileSource::FileSource(std::u16string path) : path_(std::move(path)) {
   const win32::FileHandle file(::CreateFileW(Wide(path_).c_str(), GENERIC_READ, FILE_SHARE_READ,
                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,

@@ -25,6 +25,9 @@ std::u16string CurrentFolder();
 // The user's temporary folder without its trailing backslash, or empty.
 std::u16string TempFolder();
 bool FolderExists(const std::u16string& path);
+// The path with every short (8.3) name in it spelled long, as the user
+// knows it; the path itself when the system cannot tell.
+std::u16string LongPath(const std::u16string& path);
 
 // A data file read in place; never loaded whole. It is opened for each read
 // only: between reads a second launch may write a new data file, which the

@@ -3,18 +3,22 @@
 #include <new>
 #include <stdexcept>
 
-#include "platform/cp1252.h"
+#include "platform/ansi_text.h"
+#include "platform/platform.h"
 
 namespace turv::platform {
 
 std::string ApplicationTitle(std::string_view modulePath) {
-  const auto slash = modulePath.find_last_of("\\/:");
-  std::string_view name =
-      slash == std::string_view::npos ? modulePath : modulePath.substr(slash + 1);
-  name = name.substr(0, name.find('.'));
-  std::string title(name);
-  for (std::size_t i = 1; i < title.size(); ++i) title[i] = LowerCp1252(title[i]);
-  return title;
+  std::size_t nameStart = 0;
+  for (std::size_t at = 0; at < modulePath.size(); at += CharLength(modulePath, at)) {
+    const char c = modulePath[at];
+    if (c == '\\' || c == '/' || c == ':') nameStart = at + 1;
+  }
+  std::string_view name = modulePath.substr(nameStart);
+  name = name.substr(0, name.find('.'));  // "." is never part of a two-byte character
+  if (name.empty()) return {};
+  const std::size_t first = CharLength(name, 0);
+  return std::string(name.substr(0, first)) + LowerCase(name.substr(first));
 }
 
 std::string ErrorReportText(std::string_view message) {

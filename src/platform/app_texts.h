@@ -9,7 +9,8 @@
 namespace turv::platform {
 
 // The program file's name without its folder, cut before its first ".",
-// first character unchanged and the rest in lower case (Windows-1252).
+// first character unchanged and the rest in lower case, by characters of the
+// system's ANSI code page.
 std::string ApplicationTitle(std::string_view modulePath);
 
 // The error report's text for a message: a "." is appended when the message

@@ -4,9 +4,10 @@
 // launcher's own terms: folders and files, the running module and its
 // resource, the shell, message boxes, the screen, and a small GUI
 // framework (application, form, message dialog, error report).
-// src/win32 and src/gui implement it with the real ANSI calls; the test
-// double in tests/double implements it over an in-memory Windows for the
-// native tests. The build links exactly one of them.
+// Paths and texts are in the system's ANSI code page. src/win32 and src/gui
+// implement it on the real system; the test double in tests/double
+// implements it over an in-memory Windows for the native tests. The build
+// links exactly one of them.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace turv::platform {
 
@@ -27,21 +29,34 @@ inline constexpr SysError kErrorSharingViolation = 32;
 inline constexpr SysError kErrorDiskFull = 112;
 inline constexpr SysError kErrorInvalidName = 123;
 
+// ---- Text in the system's ANSI code page ---------------------------------
+
+// True when c begins a two-byte character (the East Asian code pages): the
+// byte after it belongs to the same character, whatever its value.
+bool IsLeadByte(char c);
+// The text in lower case by the code page's own rules.
+std::string LowerCase(std::string_view text);
+
 // ---- Folders (kernel32) ----------------------------------------------------
+//
+// A path the system gives names the real folder or file even where the code
+// page cannot hold its name: its short (8.3) form then, or a form with "?"
+// that only this layer's own calls understand (see ansi_paths.h).
 
 // The current folder of the current drive; empty when the system fails.
 std::string CurrentFolder();
 SysError SetCurrentFolder(const std::string& path);
 
-// GetTempPathA, contract unchanged: writes the path (with its trailing
-// backslash and a terminating zero) and returns its length when it fits in
-// bufferLength characters; otherwise writes nothing and returns the size
-// needed including the zero. Returns 0 when the system fails.
+// The temporary folder with GetTempPathA's buffer contract: writes the path
+// (with its trailing backslash and a terminating zero) and returns its
+// length when it fits in bufferLength characters; otherwise writes nothing
+// and returns the size needed including the zero. Returns 0 when the system
+// fails.
 std::uint32_t TempPath(std::uint32_t bufferLength, char* buffer);
 
-// GetFileAttributesA: true only for an existing folder.
+// GetFileAttributes: true only for an existing folder.
 bool FolderExists(const std::string& path);
-// CreateDirectoryA, one level; failure is reported by the result only.
+// CreateDirectory, one level; failure is reported by the result only.
 bool MakeFolder(const std::string& path);
 
 std::string FullPathName(const std::string& path);
@@ -51,9 +66,9 @@ std::string SystemErrorText(SysError code);
 
 // ---- The running module ----------------------------------------------------
 
-// GetModuleFileNameA of the process's program file, any length.
+// The process's program file, any length.
 std::string ModuleFileName();
-// FindFirstFileA on path, any attribute: the entry's size as a signed 32-bit
+// FindFirstFile on path, any attribute: the entry's size as a signed 32-bit
 // value; nothing when no entry is found.
 std::optional<std::int32_t> FindEntrySize(const std::string& path);
 // An RT_RCDATA resource of the program file, mapped read-only; nothing when
@@ -113,7 +128,7 @@ inline constexpr int kShowMinimized = 2;
 inline constexpr int kShowMaximized = 3;
 inline constexpr int kShowMinNoActive = 7;
 
-// ShellExecuteA with the default verb; empty parameters or folder mean none.
+// ShellExecute with the default verb; empty parameters or folder mean none.
 // Returns the shell's result: above 32 is success.
 int ShellStart(WindowId owner, const std::string& file, const std::string& parameters,
                const std::string& folder, int showMode);

@@ -1,11 +1,16 @@
-// Folders and files on the real system, through the ANSI calls.
+// Folders and files on the real system. Paths go to the system through the
+// wide calls, converted from the launch's ANSI texts (system_text.h).
 #include <windows.h>
 
 #include <vector>
 
 #include "platform/platform.h"
+#include "win32/system_text.h"
 
 namespace turv::platform {
+
+using win32::AnsiPath;
+using win32::WidePath;
 
 namespace {
 
@@ -15,7 +20,8 @@ HANDLE AsHandle(std::uintptr_t h) {
 
 std::uintptr_t OpenFile(const std::string& path, DWORD access, DWORD share, DWORD disposition,
                         DWORD flags, SysError& error) {
-  HANDLE h = ::CreateFileA(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
+  HANDLE h =
+      ::CreateFileW(WidePath(path).c_str(), access, share, nullptr, disposition, flags, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     error = ::GetLastError();
     return 0;
@@ -24,15 +30,15 @@ std::uintptr_t OpenFile(const std::string& path, DWORD access, DWORD share, DWOR
   return reinterpret_cast<std::uintptr_t>(h);
 }
 
-// Calls an ANSI function of the form f(bufferLength, buffer) -> length until
-// the text fits; an empty text when the system fails.
-template <typename Call>
-std::string GrowingText(Call call) {
-  std::vector<char> buffer(MAX_PATH + 1);
+// Calls a function of the form f(bufferLength, buffer) -> length until the
+// text fits; an empty text when the system fails.
+template <typename Char, typename Call>
+std::basic_string<Char> GrowingText(Call call) {
+  std::vector<Char> buffer(MAX_PATH + 1);
   for (;;) {
     const DWORD n = call(static_cast<DWORD>(buffer.size()), buffer.data());
     if (n == 0) return {};
-    if (n < buffer.size()) return std::string(buffer.data(), n);
+    if (n < buffer.size()) return std::basic_string<Char>(buffer.data(), n);
     buffer.resize(n + 1);
   }
 }
@@ -83,28 +89,38 @@ SysError File::Close() {
 }
 
 std::string CurrentFolder() {
-  return GrowingText([](DWORD n, char* b) { return ::GetCurrentDirectoryA(n, b); });
+  return AnsiPath(
+      GrowingText<wchar_t>([](DWORD n, wchar_t* b) { return ::GetCurrentDirectoryW(n, b); }));
 }
 
 SysError SetCurrentFolder(const std::string& path) {
-  return ::SetCurrentDirectoryA(path.c_str()) ? 0 : ::GetLastError();
+  return ::SetCurrentDirectoryW(WidePath(path).c_str()) ? 0 : ::GetLastError();
 }
 
 std::uint32_t TempPath(std::uint32_t bufferLength, char* buffer) {
-  return ::GetTempPathA(bufferLength, buffer);
+  const std::wstring wide =
+      GrowingText<wchar_t>([](DWORD n, wchar_t* b) { return ::GetTempPathW(n, b); });
+  if (wide.empty()) return 0;
+  const std::string path = AnsiPath(wide);
+  const auto length = static_cast<std::uint32_t>(path.size());
+  if (length + 1 > bufferLength) return length + 1;
+  path.copy(buffer, length);
+  buffer[length] = '\0';
+  return length;
 }
 
 bool FolderExists(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  const DWORD attributes = ::GetFileAttributesW(WidePath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool MakeFolder(const std::string& path) {
-  return ::CreateDirectoryA(path.c_str(), nullptr) != 0;
+  return ::CreateDirectoryW(WidePath(path).c_str(), nullptr) != 0;
 }
 
+// Text for a message only: the path as the launch spells it, made whole.
 std::string FullPathName(const std::string& path) {
-  const std::string full = GrowingText(
+  const std::string full = GrowingText<char>(
       [&](DWORD n, char* b) { return ::GetFullPathNameA(path.c_str(), n, b, nullptr); });
   return full.empty() ? path : full;
 }

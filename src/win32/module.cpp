@@ -2,11 +2,10 @@
 // and the value the build sealed into it.
 #include <windows.h>
 
-#include <vector>
-
 #include "platform/platform.h"
 #include "seal/seal_record.h"
 #include "win32/handles.h"
+#include "win32/system_text.h"
 
 // Patched after linking; volatile so that the compiler never folds the blank.
 extern "C" __attribute__((used)) const volatile turv::seal::Record turv_image_seal = {
@@ -15,18 +14,12 @@ extern "C" __attribute__((used)) const volatile turv::seal::Record turv_image_se
 namespace turv::platform {
 
 std::string ModuleFileName() {
-  std::vector<char> buffer(MAX_PATH + 1);
-  for (;;) {
-    const DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (n == 0) return {};
-    if (n < buffer.size()) return std::string(buffer.data(), n);
-    buffer.resize(buffer.size() * 2);  // cut short: ask again with more room
-  }
+  return win32::AnsiPath(win32::ModulePathWide());
 }
 
 std::optional<std::int32_t> FindEntrySize(const std::string& path) {
-  WIN32_FIND_DATAA entry{};
-  const win32::FindHandle find(::FindFirstFileA(path.c_str(), &entry));
+  WIN32_FIND_DATAW entry{};
+  const win32::FindHandle find(::FindFirstFileW(win32::WidePath(path).c_str(), &entry));
   if (!find) return std::nullopt;
   return static_cast<std::int32_t>(entry.nFileSizeLow);
 }

@@ -4,14 +4,18 @@
 #include <shellapi.h>
 
 #include "platform/platform.h"
+#include "win32/system_text.h"
 
 namespace turv::platform {
 
 int ShellStart(WindowId owner, const std::string& file, const std::string& parameters,
                const std::string& folder, int showMode) {
-  const HINSTANCE result = ::ShellExecuteA(reinterpret_cast<HWND>(owner), nullptr, file.c_str(),
-                                           parameters.empty() ? nullptr : parameters.c_str(),
-                                           folder.empty() ? nullptr : folder.c_str(), showMode);
+  const std::wstring wideFile = win32::WidePath(file);
+  const std::wstring wideParameters = win32::WideText(parameters);
+  const std::wstring wideFolder = win32::WidePath(folder);
+  const HINSTANCE result = ::ShellExecuteW(reinterpret_cast<HWND>(owner), nullptr, wideFile.c_str(),
+                                           parameters.empty() ? nullptr : wideParameters.c_str(),
+                                           folder.empty() ? nullptr : wideFolder.c_str(), showMode);
   return static_cast<int>(reinterpret_cast<INT_PTR>(result));
 }
 

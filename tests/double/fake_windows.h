@@ -4,8 +4,13 @@
 // and backslash paths, case-insensitive names, the current folder, the
 // GetTempPathA buffer contract, system error codes (2, 3, 5, 32, 112, 123,
 // 183), folders that fail to be created, files that cannot be opened, a disk
-// that fills up. It records what the launch asked the GUI and the shell to
+// that fills up, an ANSI code page that cannot hold every name, and short
+// (8.3) names. It records what the launch asked the GUI and the shell to
 // do, and every read and write call with its size.
+//
+// The system's names are wide: tests write paths in UTF-8. The launch sees
+// them as the real layer shows them, in the ANSI code page
+// (platform/ansi_paths.h).
 #pragma once
 
 #include <cstdint>
@@ -65,8 +70,16 @@ class Windows {
   std::vector<std::string> List(const std::string& folder) const;
   // "C:\A\B" for any spelling of a path, relative ones from the current folder.
   std::string Normalise(const std::string& path) const;
+  // Normalise, with every short name spelled long: how the system files it.
+  std::string Canonical(const std::string& path) const;
+  // Gives an existing folder or file a short (8.3) name; short names stand
+  // for it in paths. Without one its own name is all it has.
+  void SetShortName(const std::string& path, const std::string& shortName);
 
   // ---- The system as the launch finds it ----
+  // The ANSI code page: 1252, or 932 as far as the tests need it (ASCII,
+  // half-width katakana, and the two-byte characters of a few names).
+  int codePage = 1252;
   std::string currentFolder = "C:\\Kurs";
   std::optional<std::string> tempPath = "C:\\Users\\user\\AppData\\Local\\Temp\\";
   std::string modulePath = "C:\\Kurs\\Kurs.exe";
@@ -102,6 +115,7 @@ class Windows {
     std::string name;  // as spelled when made
     bool folder = false;
     Bytes bytes;
+    std::string shortName;  // the name's short form, when it has one
   };
   std::map<std::string, Node> nodes_;  // key: normalised, lower case
 };

@@ -10,6 +10,8 @@
 #include <random>
 #include <sstream>
 
+#include "format/karu_format.h"
+#include "lumirax/window_names.h"
 #include "test_files.h"
 #include "window_probe.h"
 
@@ -111,13 +113,66 @@ class LaunchE2E : public ::testing::Test {
 
   const probe::Process& Launch(const std::string& package, int showMode = SW_SHOWNORMAL,
                                const std::string& tempFolder = "") {
-    probe::StartOptions options;
+    return LaunchW(Wide(package), Wide(start), Wide(tempFolder.empty() ? temp : tempFolder),
+                   showMode);
+  }
+
+  // Started from folder with tempFolder as TMP and TEMP, names in UTF-16.
+  const probe::Process& LaunchW(const std::wstring& package, const std::wstring& folder,
+                                const std::wstring& tempFolder, int showMode = SW_SHOWNORMAL) {
+    probe::StartOptionsW options;
     options.showMode = showMode;
-    options.folder = start;
-    const std::string t = tempFolder.empty() ? temp : tempFolder;
-    options.environment = {{"TMP", t}, {"TEMP", t}, {"TURV_TEST_RECORD", record}};
+    options.folder = folder;
+    options.environment = {
+        {L"TMP", tempFolder}, {L"TEMP", tempFolder}, {L"TURV_TEST_RECORD", Wide(record)}};
     started.push_back(probe::Start(package, options));
     return started.back();
+  }
+
+  // What every good launch leaves, checked once the launcher ended by itself
+  // (a message or an error report would hold it): the player and the data in
+  // the work folder, a start-folder file whose text opens the start folder,
+  // and the player run there, maximised.
+  void ExpectLaunched(const probe::Process& launcher, const std::wstring& workFolder,
+                      const std::wstring& startFolder, const Bytes& data, std::size_t run) {
+    EXPECT_EQ(launcher.Wait(60'000), std::optional<DWORD>(0)) << "held by a message";
+    EXPECT_EQ(ReadBytes(workFolder + L"\\lumirax.exe"), recPlayer);
+    EXPECT_EQ(ReadBytes(workFolder + L"\\karu.pqd"), data);
+    const Bytes startFile = ReadBytes(workFolder + L"\\norvi.stq");
+    ASSERT_GE(startFile.size(), 4u);
+    const std::string text(startFile.begin() + 4, startFile.end());
+    EXPECT_EQ(startFile[0], text.size());
+    EXPECT_TRUE(SameFolder(Wide(text), startFolder)) << text;
+    const auto runs = PlayerRuns(run);
+    ASSERT_EQ(runs.size(), run);
+    EXPECT_TRUE(SameFolder(Wide(runs.back().folder, CP_UTF8), workFolder)) << runs.back().folder;
+    EXPECT_EQ(runs.back().show, SW_SHOWMAXIMIZED);
+  }
+
+  // Two spellings of one existing folder, short names or long.
+  static bool SameFolder(const std::wstring& a, const std::wstring& b) {
+    const auto longForm = [](const std::wstring& path) {
+      std::wstring buffer(32'768, L'\0');
+      const DWORD n = ::GetLongPathNameW(path.c_str(), buffer.data(), 32'768);
+      return n == 0 || n >= buffer.size() ? std::wstring() : buffer.substr(0, n);
+    };
+    const std::wstring la = longForm(a);
+    return !la.empty() && ::lstrcmpiW(la.c_str(), longForm(b).c_str()) == 0;
+  }
+
+  // The message a second launch shows when the player from the first is still
+  // running: its title, read before Enter closes it.
+  std::wstring TitleOfMessage(const std::wstring& package, const std::wstring& folder,
+                              const std::wstring& workFolder, const std::wstring& tempFolder) {
+    LockW(workFolder + L"\\lumirax.exe", FILE_SHARE_READ);
+    const auto& launcher = LaunchW(package, folder, tempFolder);
+    const auto dialog = DialogOf(launcher);
+    if (!dialog) return L"(no message)";
+    ::Sleep(200);
+    const std::wstring title = probe::TitleOfW(dialog->handle);
+    probe::PressKey(dialog->handle, VK_RETURN);
+    EXPECT_EQ(launcher.Wait(60'000), std::optional<DWORD>(0));
+    return title;
   }
 
   std::vector<PlayerRun> PlayerRuns(std::size_t expected) {
@@ -144,9 +199,10 @@ class LaunchE2E : public ::testing::Test {
   }
 
   // A file held open without sharing, as a running program holds it.
-  void Lock(const std::string& path, DWORD share = 0) {
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_ALWAYS, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+  void Lock(const std::string& path, DWORD share = 0) { LockW(Wide(path), share); }
+  void LockW(const std::wstring& path, DWORD share) {
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << probe::Utf8(path);
     locks.push_back(h);
   }
 
@@ -410,6 +466,97 @@ TEST_F(LaunchE2E, AnUnsealedLauncherWithDataSaysSoAndWritesNoData) {
   EXPECT_EQ(ReportThenClose(launcher), "Abbruch: Interner Fehler (2)");
   EXPECT_FALSE(Exists(work + "\\karu.pqd"));
   EXPECT_TRUE(Runs().empty());
+}
+
+// ---- Names outside the ANSI code page ----
+// Run on code page 1252 (Wine's default), where Cyrillic names come back
+// from the ANSI calls as "?"; Wine gives every such name a short form.
+
+// Makes each folder of path below root.
+void MakeFolders(const std::wstring& path) {
+  for (std::size_t at = path.find(L'\\', 3); at != std::wstring::npos;
+       at = path.find(L'\\', at + 1)) {
+    ::CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+  }
+  ::CreateDirectoryW(path.c_str(), nullptr);
+}
+
+TEST_F(LaunchE2E, PackageNamedAndPlacedOutsideTheCodePageStartedFromItsFolder) {
+  ASSERT_EQ(::GetACP(), 1252u);
+  const std::wstring folder = Wide(root) + L"\\Юрий\\Kurse";
+  MakeFolders(folder);
+  const std::wstring package = folder + L"\\Курс.exe";
+  const Bytes data = Random(300'000, 11);
+  WriteBytes(package, Concat(ReadBytes(binDir + "\\turv_rec.exe"), data));
+  ExpectLaunched(LaunchW(package, folder, Wide(temp)), Wide(work), folder, data, 1);
+  // Its messages carry the name as Explorer shows it.
+  EXPECT_EQ(TitleOfMessage(package, folder, Wide(work), Wide(temp)), L"Курс");
+}
+
+TEST_F(LaunchE2E, TemporaryFolderOutsideTheCodePageHoldsTheWorkFolder) {
+  ASSERT_EQ(::GetACP(), 1252u);
+  const std::wstring userTemp = Wide(root) + L"\\Юрий\\Temp";
+  MakeFolders(userTemp);
+  const Bytes data = Random(50'000, 12);
+  ExpectLaunched(LaunchW(Wide(Package("turv_rec.exe", data)), Wide(start), userTemp),
+                 userTemp + L"\\KARU", Wide(start), data, 1);
+  // Only a temporary folder that truly does not exist puts it beside the package.
+  const std::wstring gone = Wide(root) + L"\\Олег\\Temp";
+  ExpectLaunched(LaunchW(Wide(Package("turv_rec.exe", {4, 5})), Wide(start), gone),
+                 Wide(start) + L"\\KARU", Wide(start), {4, 5}, 2);
+  EXPECT_FALSE(Exists(Wide(root) + L"\\Олег"));
+}
+
+TEST_F(LaunchE2E, PlayerShowsAShortStartFolderAsTheUserKnowsIt) {
+  ASSERT_EQ(::GetACP(), 1252u);
+  const std::wstring folder = Wide(root) + L"\\Юрий\\Eigene Kurse";
+  MakeFolders(folder);
+  std::wstring shortForm(MAX_PATH, L'\0');
+  shortForm.resize(::GetShortPathNameW(folder.c_str(), shortForm.data(), MAX_PATH));
+  const std::string startText = probe::Utf8(shortForm);  // plain ASCII, as the launcher writes it
+  ASSERT_EQ(Wide(startText), shortForm);
+
+  // The work folder as a launch from there leaves it.
+  ::CreateDirectoryA(work.c_str(), nullptr);
+  WriteBytes(work + "\\lumirax.exe", ReadBytes(binDir + "\\lumirax.exe"));
+  std::vector<format::Entry> entries{{"a.txt", "Eins", 3, 0}};
+  Bytes data = format::BuildDirectory(entries);
+  data.insert(data.end(), {'a', 'b', 'c'});
+  WriteBytes(work + "\\karu.pqd", data);
+  Bytes startFile{static_cast<std::uint8_t>(startText.size()), 0, 0, 0};
+  startFile.insert(startFile.end(), startText.begin(), startText.end());
+  WriteBytes(work + "\\norvi.stq", startFile);
+
+  probe::StartOptionsW options;
+  options.folder = Wide(work);
+  options.environment = {{L"TMP", Wide(temp)}, {L"TEMP", Wide(temp)}};
+  started.push_back(probe::Start(Wide(work + "\\lumirax.exe"), options));
+  const DWORD pid = started.back().pid;
+  const auto window = probe::WaitFor(
+      [&](const probe::WindowInfo& w) {
+        return w.pid == pid && w.visible && w.className == player::kWindowClass;
+      },
+      60'000);
+  ASSERT_TRUE(window) << "no player window";
+  EXPECT_EQ(probe::TextOfW(::GetDlgItem(window->handle, player::kStatusId)),
+            L"Eigene Dateien: " + folder);
+  ::PostMessageA(window->handle, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(started.back().Wait(30'000));
+}
+
+// Run on code page 932 (LC_ALL=ja_JP.UTF-8): ア is the bytes 0x83 "A", and
+// 表 is 0x95 "\".
+TEST_F(LaunchE2E, CodePage932TwoByteNamesForPackageStartAndTemporaryFolder) {
+  ASSERT_EQ(::GetACP(), 932u) << "run with LC_ALL=ja_JP.UTF-8";
+  const std::wstring folder = Wide(root) + L"\\表";
+  const std::wstring userTemp = Wide(temp) + L"\\表";
+  MakeFolders(folder);
+  MakeFolders(userTemp);
+  const std::wstring package = folder + L"\\アニメ.exe";
+  const Bytes data = Random(100'000, 13);
+  WriteBytes(package, Concat(ReadBytes(binDir + "\\turv_rec.exe"), data));
+  ExpectLaunched(LaunchW(package, folder, userTemp), userTemp + L"\\KARU", folder, data, 1);
+  EXPECT_EQ(TitleOfMessage(package, folder, userTemp + L"\\KARU", userTemp), L"アニメ");
 }
 
 }  // namespace

@@ -3,8 +3,11 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <map>
 #include <stdexcept>
+
+#include "test_files.h"
 
 namespace turv::probe {
 
@@ -15,14 +18,10 @@ using InternalGetWindowTextFn = int(WINAPI*)(HWND, LPWSTR, int);
 // The title as the system keeps it: never sends a message, so a busy
 // window cannot block the caller.
 std::string StoredTitle(HWND window) {
-  static const auto internalGet = reinterpret_cast<InternalGetWindowTextFn>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleA("user32.dll"), "InternalGetWindowText")));
-  if (internalGet == nullptr) return TextOf(window);
-  std::array<wchar_t, 1024> wide{};
-  const int n = internalGet(window, wide.data(), static_cast<int>(wide.size()));
+  const std::wstring wide = TitleOfW(window);
   std::array<char, 2048> ansi{};
-  const int m = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), n, ansi.data(),
-                                      static_cast<int>(ansi.size()), nullptr, nullptr);
+  const int m = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
+                                      ansi.data(), static_cast<int>(ansi.size()), nullptr, nullptr);
   return std::string(ansi.data(), static_cast<std::size_t>(m > 0 ? m : 0));
 }
 
@@ -106,6 +105,15 @@ class PngWriter {
 };
 
 }  // namespace
+
+std::wstring TitleOfW(HWND window) {
+  static const auto internalGet = reinterpret_cast<InternalGetWindowTextFn>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleA("user32.dll"), "InternalGetWindowText")));
+  if (internalGet == nullptr) return TextOfW(window);
+  std::array<wchar_t, 1024> wide{};
+  const int n = internalGet(window, wide.data(), static_cast<int>(wide.size()));
+  return std::wstring(wide.data(), static_cast<std::size_t>(n > 0 ? n : 0));
+}
 
 WindowInfo Describe(HWND window) {
   WindowInfo info;
@@ -301,46 +309,61 @@ bool Process::Running() const {
   return ::WaitForSingleObject(handle.Get(), 0) == WAIT_TIMEOUT;
 }
 
+namespace {
+std::wstring Upper(std::wstring text) {
+  if (!text.empty()) ::CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+}  // namespace
+
 Process Start(const std::string& program, const StartOptions& options) {
+  StartOptionsW wide;
+  wide.showMode = options.showMode;
+  wide.folder = testfiles::Wide(options.folder);
+  for (const auto& [key, value] : options.environment) {
+    wide.environment.emplace_back(testfiles::Wide(key), testfiles::Wide(value));
+  }
+  return Start(testfiles::Wide(program), wide);
+}
+
+Process Start(const std::wstring& program, const StartOptionsW& options) {
   // The environment: this process's, with the given names set or replaced.
-  std::map<std::string, std::string> variables;
-  std::vector<std::string> order;
-  if (char* block = ::GetEnvironmentStringsA()) {
-    for (const char* p = block; *p != '\0'; p += std::strlen(p) + 1) {
-      const std::string entry(p);
-      const auto eq = entry.find('=', 1);
-      if (eq == std::string::npos) continue;
-      std::string key = entry.substr(0, eq);
-      std::string upper = key;
-      for (char& c : upper) c = static_cast<char>(::toupper(static_cast<unsigned char>(c)));
+  std::map<std::wstring, std::wstring> variables;
+  std::vector<std::wstring> order;
+  if (wchar_t* block = ::GetEnvironmentStringsW()) {
+    for (const wchar_t* p = block; *p != L'\0'; p += std::wcslen(p) + 1) {
+      const std::wstring entry(p);
+      const auto eq = entry.find(L'=', 1);
+      if (eq == std::wstring::npos) continue;
+      const std::wstring upper = Upper(entry.substr(0, eq));
       if (variables.emplace(upper, entry).second) order.push_back(upper);
     }
-    ::FreeEnvironmentStringsA(block);
+    ::FreeEnvironmentStringsW(block);
   }
   for (const auto& [key, value] : options.environment) {
-    std::string upper = key;
-    for (char& c : upper) c = static_cast<char>(::toupper(static_cast<unsigned char>(c)));
+    const std::wstring upper = Upper(key);
     if (variables.find(upper) == variables.end()) order.push_back(upper);
-    variables[upper] = key + "=" + value;
+    variables[upper] = key + L"=" + value;
   }
-  std::vector<char> environment;
+  std::vector<wchar_t> environment;
   for (const auto& key : order) {
-    const std::string& entry = variables[key];
+    const std::wstring& entry = variables[key];
     environment.insert(environment.end(), entry.begin(), entry.end());
-    environment.push_back('\0');
+    environment.push_back(L'\0');
   }
-  environment.push_back('\0');
+  environment.push_back(L'\0');
 
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = static_cast<WORD>(options.showMode);
   PROCESS_INFORMATION started{};
-  std::string commandLine = "\"" + program + "\"";
-  if (!::CreateProcessA(
-          program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, environment.data(),
-          options.folder.empty() ? nullptr : options.folder.c_str(), &startup, &started)) {
-    throw std::runtime_error("cannot start " + program + ": error " +
+  std::wstring commandLine = L"\"" + program + L"\"";
+  if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                        options.folder.empty() ? nullptr : options.folder.c_str(), &startup,
+                        &started)) {
+    throw std::runtime_error("cannot start " + Utf8(program) + ": error " +
                              std::to_string(::GetLastError()));
   }
   ::CloseHandle(started.hThread);

@@ -37,6 +37,8 @@ std::vector<WindowInfo> Children(HWND parent);
 // no ANSI text of a Unicode window to another process); the narrow forms
 // are in the ANSI code page.
 std::wstring TextOfW(HWND window);
+// A top-level window's title as its title bar shows it.
+std::wstring TitleOfW(HWND window);
 std::string TextOf(HWND window);
 // The items of a list box of any process.
 std::vector<std::wstring> ListItemsW(HWND listBox);
@@ -77,5 +79,12 @@ struct Process {
 // Starts program with its own STARTUPINFO (show mode, current folder,
 // environment); throws std::runtime_error when it cannot start.
 Process Start(const std::string& program, const StartOptions& options);
+// The same with wide names, for folders and values outside the ANSI code page.
+struct StartOptionsW {
+  int showMode = SW_SHOWNORMAL;
+  std::wstring folder;
+  std::vector<std::pair<std::wstring, std::wstring>> environment;
+};
+Process Start(const std::wstring& program, const StartOptionsW& options);
 
 }  // namespace turv::probe
