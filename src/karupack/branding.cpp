@@ -158,17 +158,20 @@ std::vector<std::uint8_t> BrandLauncher(const fs::path& launcher, std::uint64_t 
   }
 }
 
-void DescribeLauncher(const fs::path& package, std::ostream& out, std::string_view indent) {
+void DescribeLauncher(const fs::path& package, std::ostream& out, std::string_view indent,
+                      bool showMissing) {
   seal::ShownBranding shown;
   try {
     shown = seal::ReadBranding(seal::FileSource(package));
   } catch (const seal::SealError& error) {
     throw Failure(package, std::string("the launcher's resources: ") + error.what());
   }
-  out << indent << "icon: " << (shown.icon.empty() ? "none" : seal::DescribeIcon(shown.icon))
-      << "\n";
+  if (!shown.icon.empty() || showMissing) {
+    out << indent << "icon: " << (shown.icon.empty() ? "none" : seal::DescribeIcon(shown.icon))
+        << "\n";
+  }
   if (!shown.version) {
-    out << indent << "version information: none\n";
+    if (showMissing) out << indent << "version information: none\n";
     return;
   }
   out << indent << "version: file " << seal::FormatVersionNumber(shown.version->fileVersion)

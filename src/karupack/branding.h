@@ -30,9 +30,10 @@ std::vector<std::uint8_t> BrandLauncher(const std::filesystem::path& launcher,
                                         const std::optional<std::filesystem::path>& icon,
                                         const InfoLines& info);
 
-// The launcher part's icon sizes and version strings, one a line.
+// The launcher part's icon sizes and version strings, one a line; what it
+// lacks is said only when showMissing.
 void DescribeLauncher(const std::filesystem::path& package, std::ostream& out,
-                      std::string_view indent);
+                      std::string_view indent, bool showMissing);
 
 // Checks the frame of an Authenticode signature: the certificate table is
 // the last thing in the file, right behind the data (up to 7 bytes of

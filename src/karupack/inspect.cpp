@@ -143,7 +143,7 @@ void List(const fs::path& input, std::ostream& out) {
     line.erase(line.find_last_not_of(' ') + 1);
     out << line << "\n";
   }
-  if (region.launcher) DescribeLauncher(input, out, "");
+  if (region.launcher) DescribeLauncher(input, out, "", false);
 }
 
 void Extract(const fs::path& input, const fs::path& folder, std::ostream& out) {
@@ -181,7 +181,7 @@ void Verify(const fs::path& package, std::ostream& out) {
     throw Failure(package, "the launcher part would not load: " + *problem);
   }
   std::ostringstream launcher;
-  DescribeLauncher(package, launcher, "  ");
+  DescribeLauncher(package, launcher, "  ", true);
   const auto signature = CheckSignature(package, region.start + end);
   out << Utf8(package) << ": OK: sealed launcher of " << *region.launcher << " bytes, "
       << region.entries.size() << " files, " << end - format::kDirectorySize << " bytes of data";
