@@ -337,9 +337,11 @@ Process Start(const std::string& program, const StartOptions& options) {
   startup.wShowWindow = static_cast<WORD>(options.showMode);
   PROCESS_INFORMATION started{};
   std::string commandLine = "\"" + program + "\"";
-  if (!::CreateProcessA(
-          program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, environment.data(),
-          options.folder.empty() ? nullptr : options.folder.c_str(), &startup, &started)) {
+  if (!options.arguments.empty()) commandLine += " " + options.arguments;
+  if (!::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        options.creationFlags, environment.data(),
+                        options.folder.empty() ? nullptr : options.folder.c_str(), &startup,
+                        &started)) {
     throw std::runtime_error("cannot start " + program + ": error " +
                              std::to_string(::GetLastError()));
   }

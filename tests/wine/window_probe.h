@@ -66,6 +66,8 @@ struct StartOptions {
   int showMode = SW_SHOWNORMAL;
   std::string folder;                                            // current folder
   std::vector<std::pair<std::string, std::string>> environment;  // set or replaced
+  std::string arguments;    // behind the program's quoted path on its command line
+  DWORD creationFlags = 0;  // CREATE_NEW_CONSOLE: a console of its own, as Explorer gives
 };
 struct Process {
   win32::KernelHandle handle;
