@@ -60,6 +60,9 @@ HWND ButtonOf(HWND window, const std::string& text);
 COLORREF ScreenPixel(int x, int y);
 // The whole screen as a PNG file.
 bool SaveScreenPng(const std::string& path);
+// A program file's icon as a shell draws it, at 16, 32, 48 and 64 pixels
+// side by side on a light ground, as a PNG file.
+bool SaveIconPng(const std::string& program, const std::string& path);
 
 // A started process: how a user's start looks to the program.
 struct StartOptions {
