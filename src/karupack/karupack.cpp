@@ -230,6 +230,7 @@ int RunDropped(const std::filesystem::path& dropped, std::string& message) {
   try {
     folder = fs::absolute(dropped).lexically_normal();
     if (!folder.has_filename()) folder = folder.parent_path();
+    if (!folder.has_filename()) throw Failure(folder, "a drive's root has no name to pack into");
     PackOptions options;
     options.output = folder.parent_path() / PathFromUtf8(Utf8(folder.filename()) + ".exe");
     options.quiet = true;

@@ -13,6 +13,9 @@ constexpr std::size_t kSecurityDirectory = 4;
 constexpr std::size_t kRelocationDirectory = 5;
 constexpr std::uint32_t kMaxSections = 96;  // the loader's limit
 constexpr std::size_t kMaxResources = 4096;
+// Directories may share subdirectories: bounds the work a hostile tree
+// can ask for.
+constexpr std::size_t kMaxTreeEntries = 65536;
 constexpr std::uint32_t kInitialisedData = 0x40;
 constexpr std::uint32_t kHighLow = 3, kDir64 = 10;  // relocation types
 
@@ -235,6 +238,8 @@ class TreeReader {
                                                              bool folders) const {
     const auto named = static_cast<std::uint32_t>(At(directory + 12, 2));
     const auto ids = static_cast<std::uint32_t>(At(directory + 14, 2));
+    visited_ += named + ids;
+    if (visited_ > kMaxTreeEntries) throw SealError("damaged resources: too many entries");
     std::vector<std::pair<ResourceKey, std::uint32_t>> entries;
     for (std::uint32_t i = 0; i < named + ids; ++i) {
       const std::uint64_t entry = directory + 16 + std::uint64_t{i} * 8;
@@ -266,6 +271,7 @@ class TreeReader {
   const Headers& h_;
   std::uint64_t base_ = 0;
   std::uint64_t end_ = 0;
+  mutable std::size_t visited_ = 0;
 };
 
 // Lays out a resource section: the directories, the data entries, the
