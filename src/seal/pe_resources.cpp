@@ -333,23 +333,26 @@ std::vector<std::uint8_t> BuildSection(const std::vector<Resource>& resources,
     return std::pair(named, map.size() - named);
   };
 
+  // A directory entry leading to a new subdirectory of count entries.
+  const auto folder = [&](std::size_t entry, const ResourceKey& k, std::size_t count) {
+    const std::size_t at = nextDirectory;
+    nextDirectory += 16 + 8 * count;
+    key(entry, k);
+    Put(out, entry + 4, 0x80000000u | at);
+    return at;
+  };
+
   const auto [namedTypes, idTypes] = counts(tree);
   header(0, namedTypes, idTypes);
   std::size_t typeEntry = 16;
   for (const auto& [type, byName] : tree) {
-    const std::size_t nameDirectory = nextDirectory;
-    nextDirectory += 16 + 8 * byName.size();
-    key(typeEntry, type);
-    Put(out, typeEntry + 4, 0x80000000u | nameDirectory);
+    const std::size_t nameDirectory = folder(typeEntry, type, byName.size());
     typeEntry += 8;
     const auto [namedNames, idNames] = counts(byName);
     header(nameDirectory, namedNames, idNames);
     std::size_t nameEntry = nameDirectory + 16;
     for (const auto& [name, byLanguage] : byName) {
-      const std::size_t languageDirectory = nextDirectory;
-      nextDirectory += 16 + 8 * byLanguage.size();
-      key(nameEntry, name);
-      Put(out, nameEntry + 4, 0x80000000u | languageDirectory);
+      const std::size_t languageDirectory = folder(nameEntry, name, byLanguage.size());
       nameEntry += 8;
       header(languageDirectory, 0, byLanguage.size());
       std::size_t languageEntry = languageDirectory + 16;

@@ -35,25 +35,6 @@ std::wstring Wide(const std::string& text, UINT codePage = CP_UTF8) {
   return wide;
 }
 
-// Runs a console program to its end, as a typed command; its exit code.
-DWORD RunToEnd(const std::wstring& commandLine) {
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  std::wstring line = commandLine;
-  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-    return 0xFFFF'FFFF;
-  }
-  ::CloseHandle(process.hThread);
-  DWORD code = 0xFFFF'FFFE;
-  if (::WaitForSingleObject(process.hProcess, 120'000) == WAIT_OBJECT_0) {
-    ::GetExitCodeProcess(process.hProcess, &code);
-  }
-  ::CloseHandle(process.hProcess);
-  return code;
-}
-
 // An icon's colour bitmap: its size, and the colour in its middle as RGB.
 struct Drawn {
   int width = 0, height = 0;
@@ -152,14 +133,12 @@ TEST_F(BrandingE2E, APackageShowsItsIconAndVersionAndLaunchesAsAnUnbrandedOne) {
   WriteBytes(root + "\\Kurs.ico", testicon::Icon(kImages));
   const std::string package = root + "\\Kurs.exe";
   // Typed as an author types it, texts beyond ASCII included.
-  const std::wstring command =
-      Wide("\"" + binDir + "\\karupack.exe\" pack -q -l \"" + binDir + "\\turv_rec.exe\" -o \"" +
-               package + "\" --icon \"" + root +
-               "\\Kurs.ico\" \"--info=ProductName=Farben und Formen \xE2\x80\x93 "
-               "Grundkurs\" --info FileVersion=2.0.1 \"--info=CompanyName="
-               "Malschule Gr\xC3\xBCn\" \"" +
-               slides + "\"",
-           CP_UTF8);
+  const std::string command = "\"" + binDir + "\\karupack.exe\" pack -q -l \"" + binDir +
+                              "\\turv_rec.exe\" -o \"" + package + "\" --icon \"" + root +
+                              "\\Kurs.ico\" \"--info=ProductName=Farben und Formen \xE2\x80\x93 "
+                              "Grundkurs\" --info FileVersion=2.0.1 \"--info=CompanyName="
+                              "Malschule Gr\xC3\xBCn\" \"" +
+                              slides + "\"";
   ASSERT_EQ(RunToEnd(command), 0u);
 
   // The icon as Explorer takes it from the file, at both shell sizes (Wine

@@ -16,5 +16,9 @@ bool Exists(const std::string& path);
 void RemoveTree(const std::string& folder);
 // A path handed in from the Linux side names the Z: drive.
 std::string WindowsPath(std::string path);
+// Runs a console program to its end, as a typed command (the command line
+// in UTF-8); its exit code, 0xFFFFFFFF when it could not start, 0xFFFFFFFE
+// when it did not end within two minutes.
+std::uint32_t RunToEnd(const std::string& commandLine);
 
 }  // namespace turv::testfiles
