@@ -44,7 +44,8 @@ constexpr const char* kPackHelp =
     "\n"
     "  -o, --output OUT.exe    the package to write\n"
     "  -l, --launcher FILE     the sealed launcher to put in front (default:\n"
-    "                          $TURV_LAUNCHER, else the turv.exe of the build)\n"
+    "                          $TURV_LAUNCHER, else the turv.exe beside\n"
+    "                          karupack, else the turv.exe of the build)\n"
     "  -c, --captions FILE     UTF-8 lines 'name<TAB>caption'; lines starting\n"
     "                          with # and blank lines are skipped; a file\n"
     "                          without a caption gets its name\n"
@@ -189,7 +190,7 @@ int Dispatch(const std::vector<std::string>& args) {
     if (parsed.repeated.contains("--info")) {
       for (const std::string& line : parsed.repeated.at("--info")) {
         if (const auto problem = AddInfo(line, options.info)) {
-          throw UsageError("pack: --info " + *problem);
+          throw UsageError("pack: --info: " + *problem);
         }
       }
     }
