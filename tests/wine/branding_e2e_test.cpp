@@ -12,6 +12,7 @@
 #include "seal/branding.h"
 #include "test_files.h"
 #include "test_icon.h"
+#include "turv_version.h"
 #include "window_probe.h"
 
 namespace turv {
@@ -189,6 +190,23 @@ TEST_F(BrandingE2E, APackageShowsItsIconAndVersionAndLaunchesAsAnUnbrandedOne) {
   EXPECT_EQ(ReadBytes(temp + "\\KARU\\karu.pqd"),
             Bytes(whole.begin() + static_cast<std::ptrdiff_t>(image), whole.end()));
   EXPECT_TRUE(probe::WaitUntil([&] { return Exists(record); }, 15'000)) << "the player did not run";
+}
+
+// One version for the project, and the project's icon where no author's is.
+TEST_F(BrandingE2E, TheProgramsCarryTheProjectsVersionAndIcon) {
+  for (const char* program : {"turv.exe", "karupack.exe", "lumirax.exe"}) {
+    const std::string file = binDir + "\\" + program;
+    EXPECT_EQ(VersionString(file, L"FileVersion"), Wide(TURV_VERSION_TEXT)) << program;
+    EXPECT_EQ(VersionString(file, L"ProductVersion"), Wide(TURV_VERSION_TEXT)) << program;
+  }
+  for (const char* program : {"turv.exe", "karupack.exe"}) {
+    HICON large = nullptr;
+    EXPECT_EQ(::ExtractIconExA((binDir + "\\" + program).c_str(), 0, &large, nullptr, 1), 1u)
+        << program;
+    // The play sign's white in the middle of the slate.
+    EXPECT_EQ(Draw(large).middle, RGB(255, 255, 255)) << program;
+    ::DestroyIcon(large);
+  }
 }
 
 TEST_F(BrandingE2E, AFolderDroppedOnKarupackBecomesAPackageBesideIt) {
