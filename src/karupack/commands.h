@@ -2,9 +2,12 @@
 // its report to out.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <ostream>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace turv::karupack {
@@ -15,10 +18,22 @@ struct PackOptions {
   std::optional<std::filesystem::path> captions;
   bool quiet = false;
   std::vector<std::filesystem::path> inputs;
+  // The package's own icon and version strings (in place of the launcher's).
+  std::optional<std::filesystem::path> icon;
+  std::vector<std::pair<std::string, std::string>> info;
+  // Files inside the folders to pack that are not packed (a dropped
+  // folder's captions, icon and info files).
+  std::vector<std::filesystem::path> setAside;
+};
+
+struct Packed {
+  std::size_t files = 0;
+  std::uint64_t dataBytes = 0;
+  std::uint64_t launcherBytes = 0;
 };
 
 // Writes launcher + data region to options.output, or nothing at all.
-void Pack(const PackOptions& options, std::ostream& out, std::ostream& notes);
+Packed Pack(const PackOptions& options, std::ostream& out, std::ostream& notes);
 
 // The entries of a package or a bare data file, with a total line.
 void List(const std::filesystem::path& input, std::ostream& out);

@@ -2,13 +2,16 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <sstream>
 
 #include "format/karu_format.h"
+#include "karupack/branding.h"
 #include "karupack/commands.h"
 #include "karupack/errors.h"
 #include "karupack/pending_file.h"
 #include "karupack/transfer.h"
 #include "seal/launcher_image.h"
+#include "seal/pe_resources.h"
 
 namespace turv::karupack {
 
@@ -140,6 +143,7 @@ void List(const fs::path& input, std::ostream& out) {
     line.erase(line.find_last_not_of(' ') + 1);
     out << line << "\n";
   }
+  if (region.launcher) DescribeLauncher(input, out, "", false);
 }
 
 void Extract(const fs::path& input, const fs::path& folder, std::ostream& out) {
@@ -172,10 +176,17 @@ void Verify(const fs::path& package, std::ostream& out) {
                                "stay below 2 GiB");
   }
   const std::uint64_t end = BodiesEnd(region);
+  // Everything is checked before the verdict is written.
+  if (const auto problem = seal::ImageProblem(seal::FileSource(package))) {
+    throw Failure(package, "the launcher part would not load: " + *problem);
+  }
+  std::ostringstream launcher;
+  DescribeLauncher(package, launcher, "  ", true);
+  const auto signature = CheckSignature(package, region.start + end);
   out << Utf8(package) << ": OK: sealed launcher of " << *region.launcher << " bytes, "
       << region.entries.size() << " files, " << end - format::kDirectorySize << " bytes of data";
   if (end < region.size) out << ", " << region.size - end << " bytes after the last file";
-  out << "\n";
+  out << "\n" << launcher.str() << "  " << signature.value_or("not signed") << "\n";
 }
 
 }  // namespace turv::karupack

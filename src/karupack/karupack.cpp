@@ -4,10 +4,13 @@
 #include <map>
 #include <set>
 #include <span>
+#include <sstream>
 
+#include "karupack/branding.h"
 #include "karupack/commands.h"
 #include "karupack/errors.h"
 #include "karupack/system.h"
+#include "turv_version.h"
 
 namespace turv::karupack {
 
@@ -20,15 +23,19 @@ constexpr const char* kOverview =
     "the files' data appended.\n"
     "\n"
     "commands:\n"
-    "  pack -o OUT.exe [-l LAUNCHER] [-c CAPTIONS] [--quiet] FILE|DIR...\n"
+    "  pack -o OUT.exe [-l LAUNCHER] [-c CAPTIONS] [--icon FILE.ico]\n"
+    "       [--info KEY=VALUE]... [--quiet] FILE|DIR...\n"
     "  list PACKAGE|DATAFILE\n"
     "  extract PACKAGE|DATAFILE -C DIR\n"
     "  verify PACKAGE\n"
     "\n"
-    "'karupack COMMAND --help' tells more about each.\n";
+    "'karupack COMMAND --help' tells more about each; 'karupack --version'\n"
+    "names this version. On Windows, a folder dropped on karupack.exe is\n"
+    "packed into FOLDER.exe beside it (see the packing guide).\n";
 
 constexpr const char* kPackHelp =
-    "usage: karupack pack -o OUT.exe [-l LAUNCHER] [-c CAPTIONS] [--quiet] FILE|DIR...\n"
+    "usage: karupack pack -o OUT.exe [-l LAUNCHER] [-c CAPTIONS] [--icon FILE.ico]\n"
+    "                     [--info KEY=VALUE]... [--quiet] FILE|DIR...\n"
     "\n"
     "Writes OUT.exe: the launcher, then the data region with the given files,\n"
     "in the order given; a folder contributes its regular files, sorted by\n"
@@ -37,10 +44,18 @@ constexpr const char* kPackHelp =
     "\n"
     "  -o, --output OUT.exe    the package to write\n"
     "  -l, --launcher FILE     the sealed launcher to put in front (default:\n"
-    "                          $TURV_LAUNCHER, else the turv.exe of the build)\n"
+    "                          $TURV_LAUNCHER, else the turv.exe beside\n"
+    "                          karupack, else the turv.exe of the build)\n"
     "  -c, --captions FILE     UTF-8 lines 'name<TAB>caption'; lines starting\n"
     "                          with # and blank lines are skipped; a file\n"
     "                          without a caption gets its name\n"
+    "      --icon FILE.ico     the package's icon, in place of the launcher's\n"
+    "                          (every image of the file is kept)\n"
+    "      --info KEY=VALUE    a version string of the package (repeatable):\n"
+    "                          ProductName, FileDescription, CompanyName,\n"
+    "                          LegalCopyright, ProductVersion, FileVersion;\n"
+    "                          a version 1.2.3 or 1.2.3.4 also sets the\n"
+    "                          version numbers\n"
     "  -q, --quiet             no progress bar and no summary\n"
     "\n"
     "Names must be valid Windows file names of 1 to 32 Windows-1252\n"
@@ -68,16 +83,20 @@ constexpr const char* kVerifyHelp =
     "\n"
     "Checks that the launcher is sealed and its image size matches, and that\n"
     "the data region reads cleanly with names every system can write. Bytes\n"
-    "after the last file (a signature) are fine. Exits 0 only then.\n";
+    "after the last file (a signature) are fine; a signature's frame must\n"
+    "hold (its certificate table last in the file, right behind the data).\n"
+    "Shows the icon sizes and version strings. Exits 0 only then.\n";
 
 struct Command {
   const char* help;
   std::map<std::string, std::string> valued;  // option -> its canonical short form
   std::map<std::string, std::string> flags;
+  std::set<std::string> repeatable = {};  // canonical forms that may come more than once
 };
 
 struct Parsed {
   std::map<std::string, std::string> values;
+  std::map<std::string, std::vector<std::string>> repeated;
   std::set<std::string> flags;
   std::vector<std::string> operands;
   bool help = false;
@@ -87,6 +106,10 @@ Parsed Parse(const std::string& name, const Command& command, std::span<const st
   Parsed parsed;
   const auto take = [&](const std::string& option, const std::string& value) {
     const std::string& key = command.valued.at(option);
+    if (command.repeatable.contains(key)) {
+      parsed.repeated[key].push_back(value);
+      return;
+    }
     if (!parsed.values.emplace(key, value).second) {
       throw UsageError(name + ": " + key + " is given twice");
     }
@@ -138,6 +161,10 @@ int Dispatch(const std::vector<std::string>& args) {
   if (args.empty()) throw UsageError("which command? pack, list, extract or verify");
   const std::string& name = args.front();
   if (name == "-h" || name == "--help" || name == "help") return ShowHelp(kOverview);
+  if (name == "--version" || name == "version") {
+    std::cout << "karupack " << TURV_VERSION_TEXT << "\n";
+    return 0;
+  }
   const std::span<const std::string> rest(args.begin() + 1, args.end());
   if (name == "pack") {
     const Command command{kPackHelp,
@@ -146,8 +173,11 @@ int Dispatch(const std::vector<std::string>& args) {
                            {"-l", "-l"},
                            {"--launcher", "-l"},
                            {"-c", "-c"},
-                           {"--captions", "-c"}},
-                          {{"-q", "-q"}, {"--quiet", "-q"}}};
+                           {"--captions", "-c"},
+                           {"--icon", "--icon"},
+                           {"--info", "--info"}},
+                          {{"-q", "-q"}, {"--quiet", "-q"}},
+                          {"--info"}};
     const Parsed parsed = Parse(name, command, rest);
     if (parsed.help) return ShowHelp(command.help);
     PackOptions options;
@@ -156,6 +186,14 @@ int Dispatch(const std::vector<std::string>& args) {
     if (parsed.values.contains("-l")) options.launcher = PathFromUtf8(parsed.values.at("-l"));
     if (parsed.values.contains("-c")) options.captions = PathFromUtf8(parsed.values.at("-c"));
     options.quiet = parsed.flags.contains("-q");
+    if (parsed.values.contains("--icon")) options.icon = PathFromUtf8(parsed.values.at("--icon"));
+    if (parsed.repeated.contains("--info")) {
+      for (const std::string& line : parsed.repeated.at("--info")) {
+        if (const auto problem = AddInfo(line, options.info)) {
+          throw UsageError("pack: --info: " + *problem);
+        }
+      }
+    }
     if (parsed.operands.empty()) throw UsageError("pack: no files or folders to pack");
     for (const auto& operand : parsed.operands) options.inputs.push_back(PathFromUtf8(operand));
     Pack(options, std::cout, std::cerr);
@@ -186,6 +224,42 @@ int Dispatch(const std::vector<std::string>& args) {
 }
 
 }  // namespace
+
+int RunDropped(const std::filesystem::path& dropped, std::string& message) {
+  namespace fs = std::filesystem;
+  fs::path folder;
+  try {
+    folder = fs::absolute(dropped).lexically_normal();
+    if (!folder.has_filename()) folder = folder.parent_path();
+    if (!folder.has_filename()) throw Failure(folder, "a drive's root has no name to pack into");
+    PackOptions options;
+    options.output = folder.parent_path() / PathFromUtf8(Utf8(folder.filename()) + ".exe");
+    options.quiet = true;
+    options.inputs = {folder};
+    const auto inside = [&](const char* name) -> std::optional<fs::path> {
+      std::error_code error;
+      const fs::path file = folder / name;
+      if (!fs::is_regular_file(file, error)) return std::nullopt;
+      options.setAside.push_back(file);
+      return file;
+    };
+    options.captions = inside("captions.txt");
+    options.icon = inside("icon.ico");
+    if (const auto info = inside("info.txt")) options.info = ReadInfoFile(*info);
+    std::ostringstream notes;
+    const Packed packed = Pack(options, notes, notes);
+    message = Utf8(options.output.filename()) + " is ready beside the folder " +
+              Utf8(folder.filename()) + ": " + std::to_string(packed.files) + " files, " +
+              std::to_string(packed.dataBytes) + " bytes" +
+              (options.captions ? ", with its captions" : "") + (options.icon ? ", its icon" : "") +
+              (options.info.empty() ? "" : ", its version information") + ".";
+    if (!notes.str().empty()) message += "\n\n" + notes.str();
+    return 0;
+  } catch (const std::exception& error) {
+    message = Utf8(folder.filename()) + " was not packed:\n" + error.what();
+    return 1;
+  }
+}
 
 int Run(const std::vector<std::string>& args) {
   try {

@@ -2,6 +2,7 @@
 // extracts and verifies packages.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -10,5 +11,11 @@ namespace turv::karupack {
 // Runs one command line (without the program's name) and returns the exit
 // status: 0 done, 1 failed, 2 wrong usage. Messages go to stderr, one line.
 int Run(const std::vector<std::string>& args);
+
+// Packs a folder dropped on karupack.exe: FOLDER.exe beside the folder,
+// with the default launcher, and with the folder's captions.txt, icon.ico
+// and info.txt (--info lines) when present, which are not packed
+// themselves. Returns the exit status; message says what came of it.
+int RunDropped(const std::filesystem::path& folder, std::string& message);
 
 }  // namespace turv::karupack

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "format/karu_format.h"
+#include "karupack/branding.h"
 #include "karupack/captions.h"
 #include "karupack/commands.h"
 #include "karupack/errors.h"
@@ -159,11 +160,20 @@ void CheckOutput(const PackOptions& options, const fs::path& launcher,
 
 }  // namespace
 
-void Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) {
+Packed Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) {
   const fs::path launcher = options.launcher ? *options.launcher : DefaultLauncher();
-  const std::uint64_t imageSize = CheckLauncher(launcher, options.launcher.has_value());
+  std::uint64_t imageSize = CheckLauncher(launcher, options.launcher.has_value());
+  std::optional<std::vector<std::uint8_t>> branded;
+  if (options.icon || !options.info.empty()) {
+    branded = BrandLauncher(launcher, imageSize, options.icon, options.info);
+    imageSize = branded->size();
+  }
 
   std::vector<Source> sources = Gather(options.inputs, notes);
+  for (const fs::path& aside : options.setAside) {
+    const auto id = IdentityOf(aside);
+    std::erase_if(sources, [&](const Source& source) { return id && source.id == id; });
+  }
   if (sources.empty()) throw Failure(options.output, "nothing to pack: the folders hold no files");
   if (sources.size() > format::kMaxEntries) {
     throw Failure(options.output, std::to_string(sources.size()) +
@@ -190,7 +200,9 @@ void Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) {
                     !options.quiet && total > kProgressFrom && StderrIsTerminal());
   Transfer transfer(progress);
   PendingFile pending(options.output);
-  {
+  if (branded) {
+    transfer.Write(pending.Out(), *branded);
+  } else {
     InputFile image(launcher);
     if (image.Size() != imageSize) {
       throw Failure(launcher, "changed while karupack was reading it");
@@ -209,8 +221,10 @@ void Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) {
 
   if (!options.quiet) {
     out << Utf8(options.output) << ": " << sources.size() << " files, " << total - imageSize
-        << " bytes of data behind a launcher of " << imageSize << " bytes\n";
+        << " bytes of data behind a launcher of " << imageSize << " bytes"
+        << (branded ? " with its own icon and version information" : "") << "\n";
   }
+  return {sources.size(), total - imageSize - format::kDirectorySize, imageSize};
 }
 
 }  // namespace turv::karupack

@@ -90,8 +90,8 @@ int EndByInterrupt(int signal);
 bool StderrIsTerminal();
 
 // The launcher packed when no -l is given: TURV_LAUNCHER when set, else
-// turv.exe where the build puts it (beside karupack.exe on Windows, and in
-// the win32 build beside this host build on Linux).
+// turv.exe beside karupack (as the release archives have it), else, on
+// Linux, turv.exe in the win32 build beside this host build.
 std::filesystem::path DefaultLauncher();
 
 }  // namespace turv::karupack

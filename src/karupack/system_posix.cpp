@@ -179,6 +179,9 @@ std::filesystem::path DefaultLauncher() {
   const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error)
     throw Failure("/proc/self/exe", "cannot find karupack's own folder: " + error.message());
+  // Unpacked from the release archive, turv.exe lies beside karupack.
+  const auto beside = self.parent_path() / "turv.exe";
+  if (std::filesystem::exists(beside, error)) return beside;
   // build/<host>/bin/karupack -> build/win32/bin/turv.exe
   return (self.parent_path() / ".." / ".." / "win32" / "bin" / "turv.exe").lexically_normal();
 }

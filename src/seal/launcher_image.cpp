@@ -241,12 +241,12 @@ void Seal(std::span<std::uint8_t> file) {
     file[facts.recordOffset + 20 + static_cast<std::size_t>(i)] =
         static_cast<std::uint8_t>(check >> (8 * i));
   }
-  if (Le(file, facts.checksumOffset, 4) != 0) {
-    const std::uint32_t sum = PeChecksum(file, facts.checksumOffset);
-    for (int i = 0; i < 4; ++i) {
-      file[facts.checksumOffset + static_cast<std::size_t>(i)] =
-          static_cast<std::uint8_t>(sum >> (8 * i));
-    }
+  // Always renewed: signing tools and scanners read it, and a field the
+  // linker left at 0 would otherwise stay wrong.
+  const std::uint32_t sum = PeChecksum(file, facts.checksumOffset);
+  for (int i = 0; i < 4; ++i) {
+    file[facts.checksumOffset + static_cast<std::size_t>(i)] =
+        static_cast<std::uint8_t>(sum >> (8 * i));
   }
 }
 

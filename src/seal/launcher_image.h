@@ -76,8 +76,7 @@ std::optional<std::string> SealProblem(const ByteSource& file);
 std::optional<std::string> PackageSealProblem(const ByteSource& package);
 
 // Seals a launcher held in memory: writes the value (size less player size)
-// and its check into the record, and renews the header checksum when the
-// file carries one.
+// and its check into the record, and renews the header checksum.
 void Seal(std::span<std::uint8_t> file);
 
 // The PE header checksum of a file whose checksum field is at checksumOffset.

@@ -13,10 +13,13 @@
 #include <sstream>
 
 #include "lumirax/window_names.h"
+#include "test_files.h"
 #include "window_probe.h"
 
 namespace turv {
 namespace {
+
+using testfiles::RunToEnd;
 
 using Bytes = std::vector<char>;
 
@@ -100,25 +103,6 @@ std::vector<std::wstring> PackedCaptions(const std::string& sample) {
     shown.push_back(Wide(caption, CP_UTF8));
   }
   return shown;
-}
-
-// Runs a console program to its end; its exit code.
-DWORD RunToEnd(const std::string& commandLine) {
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  std::string line = commandLine;
-  if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-    return 0xFFFF'FFFF;
-  }
-  ::CloseHandle(process.hThread);
-  DWORD code = 0xFFFF'FFFE;
-  if (::WaitForSingleObject(process.hProcess, 120'000) == WAIT_OBJECT_0) {
-    ::GetExitCodeProcess(process.hProcess, &code);
-  }
-  ::CloseHandle(process.hProcess);
-  return code;
 }
 
 DWORD PidOf(HWND window) {

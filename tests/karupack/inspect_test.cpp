@@ -112,7 +112,19 @@ TEST_F(PackerTest, ASignedPackageStillListsVerifiesAndExtracts) {
   EXPECT_EQ(verify.status, 0) << verify.err;
   EXPECT_THAT(verify.out, HasSubstr(std::to_string(bytes.size() - unsigned_.size()) +
                                     " bytes after the last file"));
+  EXPECT_THAT(verify.out, HasSubstr("  signed: an Authenticode certificate table of "));
   EXPECT_EQ(Karupack({"list", signed_.string()}).out, Karupack({"list", package.string()}).out);
+
+  // Data appended after signing breaks the signature; a certificate table
+  // that lies elsewhere is no frame either.
+  const fs::path appended = Write("Appended.exe", bytes + "x");
+  EXPECT_THAT(Karupack({"verify", appended.string()}),
+              FailedWith("1 bytes follow the certificate table"));
+  std::string moved = bytes;
+  const std::size_t entry = 0x80 + 24 + 96 + 4 * 8;  // the test launcher's security directory
+  moved[entry] = static_cast<char>(moved[entry] - 8);
+  EXPECT_THAT(Karupack({"verify", Write("Moved.exe", moved).string()}),
+              FailedWith("the signature's frame is broken"));
   ASSERT_EQ(Karupack({"extract", signed_.string(), "-C", (Dir() / "out").string()}).status, 0);
   EXPECT_EQ(Contents(Dir() / "out"), Contents(Dir() / "in"));
 }

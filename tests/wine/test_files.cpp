@@ -85,4 +85,26 @@ std::wstring Wide(const std::string& text, unsigned codePage) {
   return wide;
 }
 
+std::uint32_t RunToEnd(const std::string& commandLine) {
+  const int n = ::MultiByteToWideChar(CP_UTF8, 0, commandLine.data(),
+                                      static_cast<int>(commandLine.size()), nullptr, 0);
+  std::wstring line(static_cast<std::size_t>(n), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, commandLine.data(), static_cast<int>(commandLine.size()),
+                        line.data(), n);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+    return 0xFFFF'FFFF;
+  }
+  ::CloseHandle(process.hThread);
+  DWORD code = 0xFFFF'FFFE;
+  if (::WaitForSingleObject(process.hProcess, 120'000) == WAIT_OBJECT_0) {
+    ::GetExitCodeProcess(process.hProcess, &code);
+  }
+  ::CloseHandle(process.hProcess);
+  return code;
+}
+
 }  // namespace turv::testfiles

@@ -23,4 +23,9 @@ std::string WindowsPath(std::string path);
 // Text in a code page (the ANSI one unless told) as UTF-16.
 std::wstring Wide(const std::string& text, unsigned codePage = 0);
 
+// Runs a console program to its end, as a typed command (the command line
+// in UTF-8); its exit code, 0xFFFFFFFF when it could not start, 0xFFFFFFFE
+// when it did not end within two minutes.
+std::uint32_t RunToEnd(const std::string& commandLine);
+
 }  // namespace turv::testfiles

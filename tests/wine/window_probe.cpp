@@ -298,6 +298,71 @@ bool SaveScreenPng(const std::string& path) {
   return ok;
 }
 
+namespace {
+BOOL CALLBACK FirstName(HMODULE, LPCSTR, LPSTR name, LONG_PTR found) {
+  auto& first = *reinterpret_cast<std::string*>(found);
+  if (IS_INTRESOURCE(name)) {
+    char number[16];
+    std::snprintf(number, sizeof number, "#%u",
+                  static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(name)));
+    first = number;
+  } else {
+    first = name;
+  }
+  return FALSE;
+}
+}  // namespace
+
+bool SaveIconPng(const std::string& program, const std::string& path) {
+  HMODULE file = ::LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (file == nullptr) return false;
+  std::string group;  // the first icon group, as Explorer takes it
+  ::EnumResourceNamesA(file, MAKEINTRESOURCEA(14), FirstName, reinterpret_cast<LONG_PTR>(&group));
+  constexpr std::array kSizes = {16, 32, 48, 64};
+  constexpr int kMargin = 16;
+  int width = kMargin;
+  for (const int size : kSizes) width += size + kMargin;
+  const int height = 64 + 2 * kMargin;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC screen = ::GetDC(nullptr);
+  HDC memory = ::CreateCompatibleDC(screen);
+  ::ReleaseDC(nullptr, screen);
+  const win32::GdiObject bitmap(
+      ::CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  bool drawn = !group.empty() && bitmap && bits != nullptr;
+  if (drawn) {
+    HGDIOBJ old = ::SelectObject(memory, bitmap.Get());
+    const RECT all{0, 0, width, height};
+    const win32::GdiObject ground(::CreateSolidBrush(RGB(236, 236, 236)));
+    ::FillRect(memory, &all, static_cast<HBRUSH>(ground.Get()));
+    int x = kMargin;
+    for (const int size : kSizes) {
+      HICON icon = static_cast<HICON>(::LoadImageA(file, group.c_str(), IMAGE_ICON, size, size, 0));
+      drawn = drawn && icon != nullptr &&
+              ::DrawIconEx(memory, x, kMargin + 64 - size, icon, size, size, 0, nullptr, DI_NORMAL);
+      if (icon != nullptr) ::DestroyIcon(icon);
+      x += size + kMargin;
+    }
+    ::SelectObject(memory, old);
+  }
+  ::DeleteDC(memory);
+  ::FreeLibrary(file);
+  if (!drawn) return false;
+  std::vector<std::uint8_t> rgb;
+  const auto* bgra = static_cast<const std::uint8_t*>(bits);
+  for (std::size_t i = 0; i < static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+       ++i) {
+    rgb.insert(rgb.end(), {bgra[4 * i + 2], bgra[4 * i + 1], bgra[4 * i]});
+  }
+  return PngWriter::Write(path, width, height, rgb);
+}
+
 std::optional<DWORD> Process::Wait(DWORD timeoutMs) const {
   if (::WaitForSingleObject(handle.Get(), timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
   DWORD code = 0;
@@ -323,6 +388,8 @@ Process Start(const std::string& program, const StartOptions& options) {
   for (const auto& [key, value] : options.environment) {
     wide.environment.emplace_back(testfiles::Wide(key), testfiles::Wide(value));
   }
+  wide.arguments = testfiles::Wide(options.arguments);
+  wide.creationFlags = options.creationFlags;
   return Start(testfiles::Wide(program), wide);
 }
 
@@ -359,8 +426,9 @@ Process Start(const std::wstring& program, const StartOptionsW& options) {
   startup.wShowWindow = static_cast<WORD>(options.showMode);
   PROCESS_INFORMATION started{};
   std::wstring commandLine = L"\"" + program + L"\"";
+  if (!options.arguments.empty()) commandLine += L" " + options.arguments;
   if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                        CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                        options.creationFlags | CREATE_UNICODE_ENVIRONMENT, environment.data(),
                         options.folder.empty() ? nullptr : options.folder.c_str(), &startup,
                         &started)) {
     throw std::runtime_error("cannot start " + Utf8(program) + ": error " +

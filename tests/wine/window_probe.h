@@ -62,12 +62,17 @@ HWND ButtonOf(HWND window, const std::string& text);
 COLORREF ScreenPixel(int x, int y);
 // The whole screen as a PNG file.
 bool SaveScreenPng(const std::string& path);
+// A program file's icon as a shell draws it, at 16, 32, 48 and 64 pixels
+// side by side on a light ground, as a PNG file.
+bool SaveIconPng(const std::string& program, const std::string& path);
 
 // A started process: how a user's start looks to the program.
 struct StartOptions {
   int showMode = SW_SHOWNORMAL;
   std::string folder;                                            // current folder
   std::vector<std::pair<std::string, std::string>> environment;  // set or replaced
+  std::string arguments;    // behind the program's quoted path on its command line
+  DWORD creationFlags = 0;  // CREATE_NEW_CONSOLE: a console of its own, as Explorer gives
 };
 struct Process {
   win32::KernelHandle handle;
@@ -84,6 +89,8 @@ struct StartOptionsW {
   int showMode = SW_SHOWNORMAL;
   std::wstring folder;
   std::vector<std::pair<std::wstring, std::wstring>> environment;
+  std::wstring arguments;
+  DWORD creationFlags = 0;
 };
 Process Start(const std::wstring& program, const StartOptionsW& options);
 

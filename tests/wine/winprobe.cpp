@@ -6,6 +6,7 @@
 //   winprobe text HANDLE [ID]            the window's text, or its control's with that id (UTF-8)
 //   winprobe close HANDLE                asks the window to close
 //   winprobe screenshot FILE.png         the whole screen
+//   winprobe icon PROGRAM.exe FILE.png   the program's icon at 16, 32, 48 and 64 pixels
 //   winprobe start [--show N] [--cd DIR] [--env NAME=VALUE]... PROGRAM
 //                                        starts PROGRAM as a user would; prints its pid
 // Handles are printed and read in hex.
@@ -34,7 +35,7 @@ void Print(const WindowInfo& w) {
 int Usage() {
   std::fputs(
       "usage: winprobe list [PID] | wait TITLE [CLASS] [MS] | texts H | items H | close H |"
-      " screenshot FILE | start [--show N] [--cd DIR] [--env N=V]... PROGRAM\n",
+      " screenshot FILE | icon PROGRAM FILE | start [--show N] [--cd DIR] [--env N=V]... PROGRAM\n",
       stderr);
   return 2;
 }
@@ -90,6 +91,7 @@ int main(int argc, char** argv) {
     return ::PostMessageA(ParseHandle(a[1]), WM_CLOSE, 0, 0) ? 0 : 1;
   }
   if (verb == "screenshot" && a.size() == 2) return turv::probe::SaveScreenPng(a[1]) ? 0 : 1;
+  if (verb == "icon" && a.size() == 3) return turv::probe::SaveIconPng(a[1], a[2]) ? 0 : 1;
   if (verb == "start") {
     turv::probe::StartOptions options;
     std::size_t i = 1;

@@ -1,0 +1,236 @@
+#include "karupack/branding.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+#include "karupack/errors.h"
+#include "karupack/system.h"
+#include "seal/branding.h"
+#include "seal/pe_resources.h"
+
+namespace turv::karupack {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kValueMax = 256;         // characters of one version string
+constexpr std::uint64_t kIconMax = 16 << 20;   // far beyond any real icon file
+constexpr std::uint64_t kInfoMax = 64 * 1024;  // far beyond six lines
+constexpr std::uint32_t kCertificateRevision = 0x0200;
+constexpr std::uint32_t kPkcsSignedData = 0x0002;
+
+std::vector<std::uint8_t> ReadSmallFile(const fs::path& file, std::uint64_t limit,
+                                        const char* what) {
+  InputFile in(file);
+  if (in.Size() > limit) {
+    throw Failure(
+        file, std::string("too large for ") + what + " (" + std::to_string(in.Size()) + " bytes)");
+  }
+  std::vector<std::uint8_t> bytes(in.Size());
+  for (std::span<std::uint8_t> rest(bytes); !rest.empty();) {
+    const std::size_t got = in.Read(rest);
+    if (got == 0) throw Failure(file, "ended early: it changed while karupack read it");
+    rest = rest.subspan(got);
+  }
+  return bytes;
+}
+
+// C0 and C1 controls and DEL: they would steer a terminal or hide text.
+bool IsControl(char32_t c) {
+  return c < 0x20 || (c >= 0x7F && c < 0xA0);
+}
+
+// UTF-8 from a file of someone else's, as it may be shown: controls
+// escaped.
+std::string Escaped(std::string_view utf8) {
+  std::string shown;
+  std::u16string wide;
+  try {
+    wide = seal::Utf16(utf8);
+  } catch (const seal::SealError&) {
+    for (const char c : utf8) wide.push_back(static_cast<unsigned char>(c));  // bytes, as Latin-1
+  }
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    if (IsControl(wide[i])) {
+      char code[8];
+      std::snprintf(code, sizeof code, "\\x%02X", static_cast<unsigned>(wide[i]));
+      shown += code;
+    } else {
+      std::size_t j = i;
+      while (j < wide.size() && !IsControl(wide[j])) ++j;
+      shown += seal::Utf8(std::u16string_view(wide).substr(i, j - i));
+      i = j - 1;
+    }
+  }
+  return shown;
+}
+
+seal::VersionInfo VersionOf(const InfoLines& info) {
+  seal::VersionInfo version;
+  std::optional<seal::VersionNumber> file, product;
+  for (const std::string_view key : seal::kVersionKeys) {
+    for (const auto& [k, value] : info) {
+      if (k != key) continue;
+      version.strings.emplace_back(k, value);
+      if (k == "FileVersion") file = seal::ParseVersionNumber(value);
+      if (k == "ProductVersion") product = seal::ParseVersionNumber(value);
+    }
+  }
+  // One number given sets both: Explorer shows the file's, installers the
+  // product's.
+  version.fileVersion = file.value_or(product.value_or(seal::VersionNumber{}));
+  version.productVersion = product.value_or(file.value_or(seal::VersionNumber{}));
+  return version;
+}
+
+}  // namespace
+
+std::optional<std::string> AddInfo(std::string_view keyValue, InfoLines& lines) {
+  const auto eq = keyValue.find('=');
+  if (eq == std::string_view::npos) return "KEY=VALUE expected";
+  const std::string key(keyValue.substr(0, eq));
+  const std::string value(keyValue.substr(eq + 1));
+  if (std::find(seal::kVersionKeys.begin(), seal::kVersionKeys.end(), key) ==
+      seal::kVersionKeys.end()) {
+    std::string known;
+    for (const auto k : seal::kVersionKeys) known += (known.empty() ? "" : ", ") + std::string(k);
+    return "unknown key \"" + Escaped(key) + "\"; the keys are " + known;
+  }
+  if (std::any_of(lines.begin(), lines.end(), [&](const auto& l) { return l.first == key; })) {
+    return key + " is given twice";
+  }
+  std::u16string wide;
+  try {
+    wide = seal::Utf16(value);
+  } catch (const seal::SealError&) {
+    return key + ": the value is not UTF-8";
+  }
+  if (wide.empty()) return key + ": the value is empty";
+  if (wide.size() > kValueMax) {
+    return key + ": the value has " + std::to_string(wide.size()) + " characters; at most " +
+           std::to_string(kValueMax) + " fit";
+  }
+  if (std::any_of(wide.begin(), wide.end(), [](char16_t c) { return IsControl(c); })) {
+    return key + ": the value holds a control character";
+  }
+  lines.emplace_back(key, value);
+  return std::nullopt;
+}
+
+InfoLines ReadInfoFile(const fs::path& file) {
+  const auto bytes = ReadSmallFile(file, kInfoMax, "an info file");
+  std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  InfoLines lines;
+  for (int number = 1; !text.empty(); ++number) {
+    const auto end = std::min(text.find('\n'), text.size());
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(std::min(end + 1, text.size()));
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    if (line.empty() || line.starts_with('#')) continue;
+    if (const auto problem = AddInfo(line, lines)) {
+      throw Failure(file, "line " + std::to_string(number) + ": " + *problem);
+    }
+  }
+  return lines;
+}
+
+std::vector<std::uint8_t> BrandLauncher(const fs::path& launcher, std::uint64_t launcherSize,
+                                        const std::optional<fs::path>& icon,
+                                        const InfoLines& info) {
+  seal::Branding branding;
+  if (icon) {
+    try {
+      branding.icon = seal::ParseIconFile(ReadSmallFile(*icon, kIconMax, "an icon file"));
+    } catch (const seal::SealError& error) {
+      throw Failure(*icon, std::string("not an icon to use: ") + error.what());
+    }
+  }
+  if (!info.empty()) branding.version = VersionOf(info);
+  const auto bytes = ReadSmallFile(launcher, launcherSize, "the launcher");
+  if (bytes.size() != launcherSize) throw Failure(launcher, "changed while karupack read it");
+  try {
+    return seal::Brand(bytes, branding);
+  } catch (const seal::SealError& error) {
+    throw Failure(launcher, std::string("cannot take an icon and version: ") + error.what());
+  }
+}
+
+void DescribeLauncher(const fs::path& package, std::ostream& out, std::string_view indent,
+                      bool showMissing) {
+  seal::ShownBranding shown;
+  try {
+    shown = seal::ReadBranding(seal::FileSource(package));
+  } catch (const seal::SealError& error) {
+    throw Failure(package, std::string("the launcher's resources: ") + error.what());
+  }
+  if (!shown.icon.empty() || showMissing) {
+    out << indent << "icon: " << (shown.icon.empty() ? "none" : seal::DescribeIcon(shown.icon))
+        << "\n";
+  }
+  if (!shown.version) {
+    if (showMissing) out << indent << "version information: none\n";
+    return;
+  }
+  out << indent << "version: file " << seal::FormatVersionNumber(shown.version->fileVersion)
+      << ", product " << seal::FormatVersionNumber(shown.version->productVersion) << "\n";
+  for (const auto& [key, value] : shown.version->strings) {
+    out << indent << Escaped(key) << ": " << Escaped(value) << "\n";
+  }
+}
+
+std::optional<std::string> CheckSignature(const fs::path& package, std::uint64_t dataEnd) {
+  const seal::FileSource file(package);
+  std::optional<seal::FileRange> table;
+  try {
+    table = seal::CertificateTable(file);
+  } catch (const seal::SealError& error) {
+    throw Failure(package, error.what());
+  }
+  if (!table) return std::nullopt;
+  const auto broken = [&](const std::string& why) {
+    return Failure(package, "the signature's frame is broken: " + why);
+  };
+  if (table->offset + table->size != file.Size()) {
+    throw broken(table->offset + table->size > file.Size()
+                     ? std::string("the certificate table runs past the end of the file")
+                     : std::to_string(file.Size() - table->offset - table->size) +
+                           " bytes follow the certificate table (data appended after "
+                           "signing breaks the signature)");
+  }
+  if (table->offset < dataEnd) throw broken("the certificate table overlaps the packed files");
+  if (table->offset % 8 != 0) throw broken("the certificate table is not on an 8-byte boundary");
+  std::vector<std::uint8_t> gap(table->offset - dataEnd);
+  if (gap.size() >= 8) {
+    throw broken(std::to_string(gap.size()) + " bytes lie between the last file and the signature");
+  }
+  file.Read(dataEnd, gap);
+  if (std::any_of(gap.begin(), gap.end(), [](std::uint8_t b) { return b != 0; })) {
+    throw broken("the padding before the certificate table is not zero");
+  }
+  std::size_t entries = 0;
+  for (std::uint64_t at = table->offset; at < file.Size(); ++entries) {
+    std::array<std::uint8_t, 8> head{};
+    if (file.Size() - at < head.size()) throw broken("a certificate entry is cut short");
+    file.Read(at, head);
+    const std::uint32_t length =
+        head[0] | head[1] << 8 | head[2] << 16 | static_cast<std::uint32_t>(head[3]) << 24;
+    const std::uint32_t revision = head[4] | head[5] << 8;
+    const std::uint32_t type = head[6] | head[7] << 8;
+    if (length <= head.size() || length > file.Size() - at) {
+      throw broken("a certificate entry of " + std::to_string(length) + " bytes");
+    }
+    if (revision != kCertificateRevision || type != kPkcsSignedData) {
+      throw broken("a certificate entry that is no Authenticode signature");
+    }
+    at += (std::uint64_t{length} + 7) / 8 * 8;
+    if (at > file.Size()) throw broken("the last certificate entry is not padded to 8 bytes");
+  }
+  return "signed: an Authenticode certificate table of " + std::to_string(table->size) +
+         " bytes (" + std::to_string(entries) + (entries == 1 ? " entry" : " entries") +
+         ") ends the file; osslsigncode verify or signtool verify /pa checks the signature itself";
+}
+
+}  // namespace turv::karupack

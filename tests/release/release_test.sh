@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Makes the release archives from the builds at hand, checks their sums,
+# unpacks each into an empty folder and packs the sample with what is
+# inside: the Windows karupack.exe under Wine, the Linux karupack as it is,
+# each taking the turv.exe beside it.
+#   release_test.sh WIN32_BUILD LINUX_BUILD WORK
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+win32="$(realpath "$1")" linux="$(realpath -m "$2")" work="$(realpath -m "$3")"
+fail() { printf 'release test: %s\n' "$*" >&2; exit 1; }
+
+rm -rf "$work"
+mkdir -p "$work"
+TURV_WIN32_DIR="$win32" TURV_LINUX_DIR="$linux" "$here/scripts/release" --no-build -o "$work/dist"
+version="$(sed -n 's/^project(turv VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLists.txt")"
+(cd "$work/dist" && sha256sum --quiet -c ./*.sha256) || fail "the sums do not match"
+unset TURV_LAUNCHER
+info=(--info "ProductName=Farben und Formen" --info FileVersion="$version")
+
+# Linux: karupack, without sanitizers, with turv.exe beside it.
+mkdir "$work/linux"
+tar -xzf "$work/dist/turv-$version-linux-x86_64.tar.gz" -C "$work/linux"
+cd "$work/linux/turv-$version-linux-x86_64"
+[ "$(./karupack --version)" = "karupack $version" ] || fail "karupack --version: $(./karupack --version)"
+if ldd ./karupack | grep -q -e asan -e ubsan; then fail "the Linux karupack is a sanitizer build"; fi
+./karupack pack -q -o Kurs.exe -c sample/captions.txt --icon sample/icon.ico "${info[@]}" \
+  sample/slides
+./karupack verify Kurs.exe >verify.txt || fail "the Linux package does not verify"
+grep -q "ProductName: Farben und Formen" verify.txt || fail "the Linux package is not branded"
+
+# Windows: karupack.exe with turv.exe and lumirax.exe beside it.
+mkdir "$work/windows"
+(cd "$work/windows" && unzip -q "$work/dist/turv-$version-windows-x86.zip")
+cd "$work/windows/turv-$version-windows-x86"
+wine() { "$here/scripts/wine-run" "$@" | tr -d '\r'; }
+wine karupack.exe pack -q -o Kurs.exe -c 'sample\captions.txt' --icon 'sample\icon.ico' \
+  "${info[@]}" 'sample\slides'
+wine karupack.exe verify Kurs.exe >verify.txt || fail "the Windows package does not verify"
+grep -q "ProductName: Farben und Formen" verify.txt || fail "the Windows package is not branded"
+[ "$(wine karupack.exe --version)" = "karupack $version" ] || fail "karupack.exe --version"
+# Both packers, one package.
+cmp Kurs.exe "$work/linux/turv-$version-linux-x86_64/Kurs.exe" ||
+  fail "the Linux and the Windows karupack packed the sample differently"
+echo "release test: both archives unpack and pack the sample"
