@@ -123,6 +123,40 @@ TEST_F(PackerTest, TakesTheLauncherFromTheEnvironment) {
   EXPECT_FALSE(fs::exists(package));
 }
 
+TEST_F(PackerTest, PacksTheSameBytesWhateverTheCopyItsTimesAndTheCurrentFolder) {
+  // The sample presentation copied twice, its files made in opposite orders
+  // and given other times, each copy packed from its own folder.
+  const fs::path sample = TURV_SAMPLE_DIR;
+  std::vector<fs::path> files;
+  for (const auto& e : fs::directory_iterator(sample / "slides")) files.push_back(e.path());
+  std::sort(files.begin(), files.end());
+  const auto now = fs::file_time_type::clock::now();
+  std::vector<fs::path> packages;
+  for (const bool second : {false, true}) {
+    const fs::path copy = Dir() / (second ? "zweite Kopie" : "a");
+    fs::create_directories(copy / "slides");
+    if (second) std::reverse(files.begin(), files.end());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      const fs::path to = copy / "slides" / files[i].filename();
+      fs::copy_file(files[i], to);
+      fs::last_write_time(to, now - std::chrono::hours(second ? 24 * 400 + i : i));
+    }
+    fs::copy_file(sample / "captions.txt", copy / "captions.txt");
+    fs::copy_file(sample / "icon.ico", copy / "icon.ico");
+    RunOptions here;
+    here.folder = copy;
+    packages.push_back(copy / "Kurs.exe");
+    const Outcome packed =
+        Karupack({"pack", "-q", "-l", Launcher().string(), "-o", "Kurs.exe", "-c", "captions.txt",
+                  "--icon", "icon.ico", "--info", "ProductName=Farben und Formen", "--info",
+                  "FileVersion=1.2.3", second ? (copy / "slides").string() : "slides"},
+                 here);
+    ASSERT_EQ(packed.status, 0) << packed.err;
+  }
+  EXPECT_EQ(EntriesOf(packages[0]).size(), files.size());
+  EXPECT_TRUE(Read(packages[0]) == Read(packages[1])) << "the two packages differ";
+}
+
 // Each case: the files to pack and what the refusal must say. The folder
 // "out" holds an earlier package that must stay as it was.
 class RefusalTest : public PackerTest {

@@ -46,6 +46,7 @@ Child::Child(const std::vector<std::string>& args, const RunOptions& options)
   std::vector<std::string> argv = {KARUPACK_PROGRAM};
   argv.insert(argv.end(), args.begin(), args.end());
   // Prepared before fork: the child only calls what is safe there.
+  const std::string folder = options.folder.string();
   std::vector<char*> argp, envp;
   for (auto& a : argv) argp.push_back(a.data());
   for (auto& e : env) envp.push_back(e.data());
@@ -64,6 +65,7 @@ Child::Child(const std::vector<std::string>& args, const RunOptions& options)
       ::setrlimit(RLIMIT_FSIZE, &limit);
       ::signal(SIGXFSZ, SIG_IGN);  // a write beyond the limit fails instead
     }
+    if (!folder.empty() && ::chdir(folder.c_str()) != 0) ::_exit(126);
     ::execve(argp[0], argp.data(), envp.data());
     ::_exit(127);
   }

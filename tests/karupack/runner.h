@@ -23,6 +23,7 @@ struct RunOptions {
   std::vector<std::string> env;       // "NAME=value" added; TURV_LAUNCHER is never inherited
   std::optional<long> fileSizeLimit;  // RLIMIT_FSIZE, writes beyond it fail
   bool stderrTerminal = false;        // stderr on a pseudo terminal
+  std::filesystem::path folder;       // its current folder; empty: ours
 };
 
 inline RunOptions WithEnv(const std::string& setting) {

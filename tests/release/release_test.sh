@@ -14,6 +14,19 @@ mkdir -p "$work"
 TURV_WIN32_DIR="$win32" TURV_LINUX_DIR="$linux" "$here/scripts/release" --no-build -o "$work/dist"
 version="$(sed -n 's/^project(turv VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLists.txt")"
 (cd "$work/dist" && sha256sum --quiet -c ./*.sha256) || fail "the sums do not match"
+
+# The same commit gives the same archives: made again from a copy of the
+# sources in another folder, whose files carry other times, under another
+# umask, they equal the first byte for byte, sums included.
+copy="$work/another checkout"
+mkdir -p "$copy"
+tar -C "$here" --exclude=./build --exclude=./dist --exclude=./.git -cf - . | tar -C "$copy" -xf -
+find "$copy" -exec touch -h -d '2001-02-03 04:05:06' {} +
+(umask 077 && SOURCE_DATE_EPOCH="$(git -C "$here" log -1 --format=%ct)" TURV_WIN32_DIR="$win32" \
+  TURV_LINUX_DIR="$linux" "$copy/scripts/release" --no-build -o "$work/dist-again" >/dev/null)
+for file in "$work/dist"/*; do
+  cmp "$file" "$work/dist-again/${file##*/}" || fail "${file##*/} differs when made again elsewhere"
+done
 unset TURV_LAUNCHER
 info=(--info "ProductName=Farben und Formen" --info FileVersion="$version")
 
