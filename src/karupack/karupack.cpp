@@ -5,6 +5,7 @@
 #include <set>
 #include <span>
 
+#include "format/karu_format.h"
 #include "karupack/commands.h"
 #include "karupack/errors.h"
 #include "karupack/system.h"
@@ -187,17 +188,19 @@ int Dispatch(const std::vector<std::string>& args) {
 
 }  // namespace
 
+// Messages quote names, paths and arguments as given: they are escaped
+// here, in the one place every message passes.
 int Run(const std::vector<std::string>& args) {
   try {
     return Dispatch(args);
   } catch (const UsageError& error) {
-    std::cerr << "karupack: " << error.what() << " (see karupack --help)\n";
+    std::cerr << "karupack: " << format::Printable(error.what()) << " (see karupack --help)\n";
     return 2;
   } catch (const Interrupted& error) {
     std::cerr << "karupack: " << error.what() << "\n";
     return EndByInterrupt(error.Signal());
   } catch (const std::exception& error) {
-    std::cerr << "karupack: " << error.what() << "\n";
+    std::cerr << "karupack: " << format::Printable(error.what()) << "\n";
     return 1;
   }
 }
