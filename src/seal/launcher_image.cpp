@@ -121,7 +121,7 @@ std::optional<std::uint32_t> FindEntry(const ByteSource& file, std::uint64_t bas
   if (first > file.Size()) throw SealError("not a Windows program: its headers are cut short");
   std::vector<std::uint8_t> entries(static_cast<std::size_t>(
       std::min<std::uint64_t>(std::uint64_t{ids} * 8, file.Size() - first)));
-  file.Read(first, entries);
+  if (!entries.empty()) file.Read(first, entries);
   for (std::size_t entry = 0; entry < std::size_t{ids} * 8; entry += 8) {
     if (entry + 8 > entries.size()) {
       throw SealError("not a Windows program: its headers are cut short");
@@ -195,7 +195,8 @@ LauncherFacts ReadLauncher(const ByteSource& file) {
   LauncherFacts facts;
   facts.checksumOffset = headers.checksumOffset;
   for (const Section& s : headers.sections) {
-    facts.sectionsEnd = std::max(facts.sectionsEnd, std::uint64_t{s.rawOffset} + s.rawSize);
+    // Windows ignores where a section without bytes in the file would start.
+    if (s.rawSize != 0) facts.sectionsEnd = std::max(facts.sectionsEnd, s.RawEnd());
   }
   if (headers.resourceRva == 0)
     throw SealError("no player resource (the program has no resources)");
