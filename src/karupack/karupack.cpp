@@ -26,7 +26,10 @@ constexpr const char* kOverview =
     "  extract PACKAGE|DATAFILE -C DIR\n"
     "  verify PACKAGE\n"
     "\n"
-    "'karupack COMMAND --help' tells more about each.\n";
+    "'karupack COMMAND --help' tells more about each. Every file karupack\n"
+    "reads must be a regular file: a pipe or a device is refused, never\n"
+    "waited on. Control characters in anything printed are shown escaped\n"
+    "(\\x1B, \\u009D).\n";
 
 constexpr const char* kPackHelp =
     "usage: karupack pack -o OUT.exe [-l LAUNCHER] [-c CAPTIONS] [--quiet] FILE|DIR...\n"
@@ -45,8 +48,14 @@ constexpr const char* kPackHelp =
     "  -q, --quiet             no progress bar and no summary\n"
     "\n"
     "Names must be valid Windows file names of 1 to 32 Windows-1252\n"
-    "characters, distinct but for case; captions hold up to 184 characters;\n"
-    "a package holds up to 2872 files and stays below 2 GiB.\n";
+    "characters, no control characters, distinct but for case; captions hold\n"
+    "up to 184 characters and no control characters; a package holds up to\n"
+    "2872 files and stays below 2 GiB.\n"
+    "\n"
+    "OUT.exe must not be a file to pack, the launcher or the captions file\n"
+    "(however spelt), a folder, a pipe or a device. A symbolic link as\n"
+    "OUT.exe is replaced by the package; the file it points to is left as it\n"
+    "was.\n";
 
 constexpr const char* kListHelp =
     "usage: karupack list PACKAGE|DATAFILE\n"
@@ -59,8 +68,8 @@ constexpr const char* kExtractHelp =
     "\n"
     "Writes every packed file into DIR, created when missing; files of the\n"
     "same names there are replaced. Nothing is written outside DIR: a file\n"
-    "whose name is no plain Windows file name stops the extraction before\n"
-    "anything is written.\n"
+    "whose name is no plain Windows file name, or one that would replace\n"
+    "PACKAGE itself, stops the extraction before anything is written.\n"
     "\n"
     "  -C, --directory DIR     the folder to write into\n";
 
