@@ -53,9 +53,9 @@ constexpr const char* kPackHelp =
     "2872 files and stays below 2 GiB.\n"
     "\n"
     "OUT.exe must not be a file to pack, the launcher or the captions file\n"
-    "(however spelt), a folder, a pipe or a device. A symbolic link as\n"
-    "OUT.exe is replaced by the package; the file it points to is left as it\n"
-    "was.\n";
+    "(however spelt), a folder, a pipe or a device, nor a symbolic link to\n"
+    "one. A symbolic link to another file is replaced by the package; the\n"
+    "file it points to is left as it was.\n";
 
 constexpr const char* kListHelp =
     "usage: karupack list PACKAGE|DATAFILE\n"

@@ -142,8 +142,8 @@ std::uint64_t CheckLauncher(const fs::path& launcher, bool chosen) {
 }
 
 // Replacing a file we are about to read would lose it; the rename that puts
-// the package in place would also replace a pipe or a device. A symbolic
-// link is replaced itself: what it points to stays as it was.
+// the package in place would also replace a pipe or a device, or a link to
+// one. A link to a regular file is replaced itself: that file stays as it was.
 void CheckOutput(const PackOptions& options, const fs::path& launcher,
                  const std::vector<Source>& sources) {
   std::error_code error;

@@ -21,9 +21,9 @@ struct FileId {
 };
 std::optional<FileId> IdentityOf(const std::filesystem::path& path);
 
-// What the path names, the link itself for a symbolic link, when that is
-// something a rename would replace but a package must not: "a named pipe",
-// "a device", ... Nothing for a regular file, a folder, a link or nothing.
+// What the path leads to (links followed) when that is something a package
+// must not take the place of: "a named pipe", "a device", ... Nothing for a
+// regular file, a folder, or nothing there.
 std::optional<std::string> SpecialFileKind(const std::filesystem::path& path);
 
 class InputFile {

@@ -68,8 +68,7 @@ std::optional<FileId> IdentityOf(const std::filesystem::path& path) {
 
 std::optional<std::string> SpecialFileKind(const std::filesystem::path& path) {
   struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode) || S_ISDIR(info.st_mode) ||
-      S_ISLNK(info.st_mode)) {
+  if (::stat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) {
     return std::nullopt;
   }
   return KindOf(info.st_mode);

@@ -86,9 +86,9 @@ std::optional<FileId> IdentityOf(const std::filesystem::path& path) {
 }
 
 std::optional<std::string> SpecialFileKind(const std::filesystem::path& path) {
-  const win32::FileHandle file(::CreateFileW(
-      path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  const win32::FileHandle file(
+      ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!file) return std::nullopt;
   return KindOf(file.Get());
 }

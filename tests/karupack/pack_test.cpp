@@ -254,13 +254,16 @@ TEST_F(RefusalTest, AnOutputThatIsAnInput) {
 }
 
 // The package takes the output's place by a rename: a pipe or a device
-// there would be replaced by a regular file. A symbolic link is replaced
-// itself; what it points to stays as it was.
+// there (or a link to one) would be replaced by a regular file. A link to
+// a regular file is replaced itself; what it points to stays as it was.
 TEST_F(RefusalTest, AnOutputThatIsNoRegularFile) {
   Write("in/a.txt", "a");
   const fs::path pipe = Dir() / "out" / "pipe.exe";
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   EXPECT_THAT(Pack(pipe, {(Dir() / "in").string()}), FailedWith("pipe.exe: is a named pipe"));
+  fs::create_symlink(pipe, Dir() / "to-pipe.exe");
+  EXPECT_THAT(Pack(Dir() / "to-pipe.exe", {(Dir() / "in").string()}),
+              FailedWith("is a named pipe"));
   EXPECT_TRUE(fs::is_fifo(pipe));
 
   const fs::path target = Write("elsewhere.exe", "keep me");
