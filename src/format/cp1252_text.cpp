@@ -4,6 +4,7 @@
 // round trip.
 #include <array>
 #include <cstdio>
+#include <optional>
 
 #include "format/karu_format.h"
 
@@ -37,13 +38,11 @@ std::string CodePoint(char32_t c) {
   return text;
 }
 
-// The character starting at utf8[at], advancing at past it; throws for
-// anything that is not well-formed UTF-8 (overlong forms and surrogates too).
-char32_t Decode(std::string_view utf8, std::size_t& at) {
+// The character starting at utf8[at], advancing at past it; nothing, and
+// at unchanged, for anything that is not well-formed UTF-8 (overlong forms
+// and surrogates too).
+std::optional<char32_t> TryDecode(std::string_view utf8, std::size_t& at) {
   const auto lead = static_cast<unsigned char>(utf8[at]);
-  const auto bad = [&] {
-    return FormatError("not valid UTF-8 (byte " + std::to_string(at + 1) + ")");
-  };
   std::size_t length = 0;
   char32_t c = 0;
   char32_t least = 0;
@@ -57,17 +56,29 @@ char32_t Decode(std::string_view utf8, std::size_t& at) {
   } else if (lead >= 0xF0 && lead <= 0xF4) {
     length = 4, c = lead & 0x07, least = 0x10000;
   } else {
-    throw bad();
+    return std::nullopt;
   }
-  if (utf8.size() - at < length) throw bad();
+  if (utf8.size() - at < length) return std::nullopt;
   for (std::size_t i = 1; i < length; ++i) {
     const auto next = static_cast<unsigned char>(utf8[at + i]);
-    if ((next & 0xC0) != 0x80) throw bad();
+    if ((next & 0xC0) != 0x80) return std::nullopt;
     c = (c << 6) | (next & 0x3F);
   }
-  if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) throw bad();
+  if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
   at += length;
   return c;
+}
+
+char32_t Decode(std::string_view utf8, std::size_t& at) {
+  const auto c = TryDecode(utf8, at);
+  if (!c) throw FormatError("not valid UTF-8 (byte " + std::to_string(at + 1) + ")");
+  return *c;
+}
+
+std::string Escaped(const char* form, unsigned value) {
+  char text[16];
+  std::snprintf(text, sizeof text, form, value);
+  return text;
 }
 
 }  // namespace
@@ -106,6 +117,34 @@ std::string ToCp1252(std::string_view utf8) {
     out += static_cast<char>(0x80 + found);
   }
   return out;
+}
+
+bool IsControl(char cp1252) {
+  const char32_t c = Cp1252CodePoint(static_cast<std::uint8_t>(cp1252));
+  return c < 0x20 || (c >= 0x7F && c < 0xA0);
+}
+
+std::string Printable(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t at = 0; at < utf8.size();) {
+    const std::size_t start = at;
+    const auto c = TryDecode(utf8, at);
+    if (!c) {
+      out += Escaped("\\x%02X", static_cast<unsigned char>(utf8[at++]));
+    } else if (*c < 0x20 || *c == 0x7F) {
+      out += Escaped("\\x%02X", static_cast<unsigned>(*c));
+    } else if (*c >= 0x80 && *c < 0xA0) {
+      out += Escaped("\\u%04X", static_cast<unsigned>(*c));
+    } else {
+      out += utf8.substr(start, at - start);
+    }
+  }
+  return out;
+}
+
+std::string Quoted(std::string_view cp1252) {
+  return '"' + Printable(ToUtf8(cp1252)) + '"';
 }
 
 }  // namespace turv::format

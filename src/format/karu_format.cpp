@@ -35,26 +35,9 @@ void WriteText(std::span<std::uint8_t> field, std::string_view text) {
   std::copy(text.begin(), text.end(), field.begin() + 1);
 }
 
-// A name as it may appear in a message: readable, control bytes escaped.
-std::string Shown(std::string_view cp1252) {
-  std::string shown;
-  for (const char c : cp1252) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u == 0x7F) {
-      constexpr char kHex[] = "0123456789ABCDEF";
-      shown += "\\x";
-      shown += kHex[u >> 4];
-      shown += kHex[u & 15];
-    } else {
-      shown += c;
-    }
-  }
-  return '"' + ToUtf8(shown) + '"';
-}
-
 std::string EntryLabel(std::size_t index, std::string_view name = {}) {
   std::string label = "entry " + std::to_string(index + 1);
-  if (!name.empty()) label += " (" + Shown(name) + ")";
+  if (!name.empty()) label += " (" + Quoted(name) + ")";
   return label + ": ";
 }
 
@@ -212,10 +195,10 @@ std::optional<std::string> NameProblem(std::string_view name) {
     return "the name has " + std::to_string(name.size()) + " characters; at most " +
            std::to_string(kNameMax) + " fit";
   }
-  if (name == "." || name == "..") return Shown(name) + " is no file name";
+  if (name == "." || name == "..") return Quoted(name) + " is no file name";
   for (const char c : name) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x20) return "the name holds a control character (" + Shown(std::string(1, c)) + ")";
+    if (IsControl(c))
+      return "the name holds a control character (" + Quoted(std::string(1, c)) + ")";
     if (std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos) {
       return "the name holds '" + std::string(1, c) + "', which Windows forbids in file names";
     }
@@ -236,7 +219,7 @@ std::optional<std::string> NameProblem(std::string_view name) {
     const auto digit = static_cast<unsigned char>(stem[3]);
     device = (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
   }
-  if (device) return Shown(name) + " is a device name on Windows";
+  if (device) return Quoted(name) + " is a device name on Windows";
   return std::nullopt;
 }
 

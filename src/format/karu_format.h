@@ -96,6 +96,11 @@ std::vector<Entry> ParseDirectory(std::span<const std::uint8_t> directory,
 // plain file name on every system: no separators, no way up or out.
 std::optional<std::string> NameProblem(std::string_view cp1252Name);
 
+// Whether a Windows-1252 byte is a control character: C0, DEL, or one of the
+// five bytes the code page leaves undefined, which stand for the C1 controls
+// of the same value. Names and captions hold none.
+bool IsControl(char cp1252);
+
 // The name as Windows compares file names: Windows-1252 letters folded to
 // lower case. Two names that fold alike cannot both live in one folder.
 std::string FoldCase(std::string_view cp1252);
@@ -106,5 +111,13 @@ std::string ToCp1252(std::string_view utf8);
 // The Unicode character of one Windows-1252 byte.
 char32_t Cp1252CodePoint(std::uint8_t byte);
 std::string ToUtf8(std::string_view cp1252);
+
+// Text fit for a terminal: UTF-8 with every control character escaped (C0
+// and DEL as \xNN, C1 as \u00NN) and every byte that is not UTF-8 as \xNN,
+// so that nothing printed can move the cursor, retitle the window or start
+// a terminal command.
+std::string Printable(std::string_view utf8);
+// A stored Windows-1252 text as messages show it: UTF-8, quoted, escaped.
+std::string Quoted(std::string_view cp1252);
 
 }  // namespace turv::format

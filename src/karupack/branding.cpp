@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 
+#include "format/karu_format.h"
 #include "karupack/errors.h"
 #include "karupack/system.h"
 #include "seal/branding.h"
@@ -42,31 +42,6 @@ bool IsControl(char32_t c) {
   return c < 0x20 || (c >= 0x7F && c < 0xA0);
 }
 
-// UTF-8 from a file of someone else's, as it may be shown: controls
-// escaped.
-std::string Escaped(std::string_view utf8) {
-  std::string shown;
-  std::u16string wide;
-  try {
-    wide = seal::Utf16(utf8);
-  } catch (const seal::SealError&) {
-    for (const char c : utf8) wide.push_back(static_cast<unsigned char>(c));  // bytes, as Latin-1
-  }
-  for (std::size_t i = 0; i < wide.size(); ++i) {
-    if (IsControl(wide[i])) {
-      char code[8];
-      std::snprintf(code, sizeof code, "\\x%02X", static_cast<unsigned>(wide[i]));
-      shown += code;
-    } else {
-      std::size_t j = i;
-      while (j < wide.size() && !IsControl(wide[j])) ++j;
-      shown += seal::Utf8(std::u16string_view(wide).substr(i, j - i));
-      i = j - 1;
-    }
-  }
-  return shown;
-}
-
 seal::VersionInfo VersionOf(const InfoLines& info) {
   seal::VersionInfo version;
   std::optional<seal::VersionNumber> file, product;
@@ -96,7 +71,7 @@ std::optional<std::string> AddInfo(std::string_view keyValue, InfoLines& lines) 
       seal::kVersionKeys.end()) {
     std::string known;
     for (const auto k : seal::kVersionKeys) known += (known.empty() ? "" : ", ") + std::string(k);
-    return "unknown key \"" + Escaped(key) + "\"; the keys are " + known;
+    return "unknown key \"" + format::Printable(key) + "\"; the keys are " + known;
   }
   if (std::any_of(lines.begin(), lines.end(), [&](const auto& l) { return l.first == key; })) {
     return key + " is given twice";
@@ -177,7 +152,7 @@ void DescribeLauncher(const fs::path& package, std::ostream& out, std::string_vi
   out << indent << "version: file " << seal::FormatVersionNumber(shown.version->fileVersion)
       << ", product " << seal::FormatVersionNumber(shown.version->productVersion) << "\n";
   for (const auto& [key, value] : shown.version->strings) {
-    out << indent << Escaped(key) << ": " << Escaped(value) << "\n";
+    out << indent << format::Printable(key) << ": " << format::Printable(value) << "\n";
   }
 }
 

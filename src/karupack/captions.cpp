@@ -1,10 +1,12 @@
 #include "karupack/captions.h"
 
 #include <algorithm>
-#include <fstream>
+#include <array>
+#include <streambuf>
 
 #include "format/karu_format.h"
 #include "karupack/errors.h"
+#include "karupack/system.h"
 
 namespace turv::karupack {
 
@@ -17,6 +19,26 @@ constexpr std::size_t kLineMax = 64 * 1024;
 std::string LineLabel(int line) {
   return "line " + std::to_string(line) + ": ";
 }
+
+// The lines come through the system layer's file, which opens nothing but a
+// regular file and never waits for a pipe or a device.
+class InputBuffer : public std::streambuf {
+ public:
+  explicit InputBuffer(InputFile& file) : file_(file) {}
+
+ protected:
+  int_type underflow() override {
+    const std::size_t got = file_.Read(buffer_);
+    if (got == 0) return traits_type::eof();
+    char* begin = reinterpret_cast<char*>(buffer_.data());
+    setg(begin, begin, begin + got);
+    return traits_type::to_int_type(*begin);
+  }
+
+ private:
+  InputFile& file_;
+  std::array<std::uint8_t, 64 * 1024> buffer_{};
+};
 
 }  // namespace
 
@@ -62,8 +84,7 @@ std::vector<Caption> ParseCaptions(std::istream& in, const std::filesystem::path
                               std::to_string(caption.text.size()) + " characters; at most " +
                               std::to_string(format::kCaptionMax) + " fit");
     }
-    if (std::any_of(caption.text.begin(), caption.text.end(),
-                    [](char b) { return static_cast<unsigned char>(b) < 0x20; })) {
+    if (std::any_of(caption.text.begin(), caption.text.end(), format::IsControl)) {
       throw Failure(file, LineLabel(number) + "the caption holds a tab or control character");
     }
     captions.push_back(std::move(caption));
@@ -73,11 +94,10 @@ std::vector<Caption> ParseCaptions(std::istream& in, const std::filesystem::path
 }
 
 std::vector<Caption> ReadCaptions(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw Failure(file, "cannot open the captions file");
-  auto captions = ParseCaptions(in, file);
-  if (in.bad()) throw Failure(file, "cannot read the captions file");
-  return captions;
+  InputFile input(file);
+  InputBuffer buffer(input);
+  std::istream in(&buffer);
+  return ParseCaptions(in, file);
 }
 
 }  // namespace turv::karupack

@@ -8,6 +8,7 @@
 #include "karupack/branding.h"
 #include "karupack/commands.h"
 #include "karupack/errors.h"
+#include "karupack/input_source.h"
 #include "karupack/pending_file.h"
 #include "karupack/transfer.h"
 #include "seal/launcher_image.h"
@@ -46,7 +47,7 @@ Region Open(const fs::path& path, bool packageOnly) {
   const std::size_t got = region.file.Read(head);
   if (got == 2 && head[0] == 'M' && head[1] == 'Z') {
     try {
-      const seal::FileSource source(path);
+      const InputSource source(region.file);
       if (const auto problem = seal::PackageSealProblem(source)) {
         throw Failure(path, "the launcher part is not sealed right: " + *problem);
       }
@@ -105,17 +106,20 @@ std::uint64_t BodiesEnd(const Region& region) {
   return static_cast<std::uint64_t>(last.position + last.size);
 }
 
-// Columns padded to their widest cell; Windows-1252 characters are one
-// column each.
-std::string Pad(std::string_view cp1252, std::size_t width) {
-  return format::ToUtf8(cp1252) + std::string(width - std::min(width, cp1252.size()), ' ');
+// A stored text as a cell of the list: UTF-8, control characters escaped.
+std::string Cell(std::string_view cp1252) {
+  return format::Printable(format::ToUtf8(cp1252));
 }
 
-std::string Printable(std::string_view cp1252) {
-  std::string text(cp1252);
-  std::replace_if(
-      text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }, '?');
-  return text;
+// The columns a cell takes: one per character (the escapes are ASCII).
+std::size_t Columns(std::string_view utf8) {
+  return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
+}
+
+std::string Pad(std::string_view utf8, std::size_t width) {
+  return std::string(width - std::min(width, Columns(utf8)), ' ');
 }
 
 }  // namespace
@@ -125,21 +129,20 @@ void List(const fs::path& input, std::ostream& out) {
   std::vector<std::array<std::string, 4>> rows = {{"name", "caption", "size", "position"}};
   std::uint64_t total = 0;
   for (const format::Entry& e : region.entries) {
-    rows.push_back({Printable(e.name), Printable(e.caption), std::to_string(e.size),
-                    std::to_string(e.position)});
+    rows.push_back(
+        {Cell(e.name), Cell(e.caption), std::to_string(e.size), std::to_string(e.position)});
     total += static_cast<std::uint64_t>(e.size);
   }
   rows.push_back(
       {"total", std::to_string(region.entries.size()) + " files", std::to_string(total), ""});
   std::array<std::size_t, 4> width{};
   for (const auto& row : rows) {
-    for (std::size_t c = 0; c < 4; ++c) width[c] = std::max(width[c], row[c].size());
+    for (std::size_t c = 0; c < 4; ++c) width[c] = std::max(width[c], Columns(row[c]));
   }
   for (const auto& row : rows) {
-    const std::string size(width[2] - row[2].size(), ' ');
-    const std::string position(width[3] - row[3].size(), ' ');
-    std::string line = Pad(row[0], width[0]) + "  " + Pad(row[1], width[1]) + "  " + size + row[2] +
-                       "  " + position + row[3];
+    std::string line = row[0] + Pad(row[0], width[0]) + "  " + row[1] + Pad(row[1], width[1]) +
+                       "  " + Pad(row[2], width[2]) + row[2] + "  " + Pad(row[3], width[3]) +
+                       row[3];
     line.erase(line.find_last_not_of(' ') + 1);
     out << line << "\n";
   }
@@ -149,6 +152,17 @@ void List(const fs::path& input, std::ostream& out) {
 void Extract(const fs::path& input, const fs::path& folder, std::ostream& out) {
   Region region = Open(input, false);
   CheckNames(input, region.entries);
+  // Writing an entry over the file being read would lose it, whatever the
+  // spelling (a link, or a name equal but for case on Windows).
+  if (const auto self = IdentityOf(input)) {
+    for (std::size_t i = 0; i < region.entries.size(); ++i) {
+      if (IdentityOf(folder / PathFromUtf8(format::ToUtf8(region.entries[i].name))) == self) {
+        throw Failure(input, EntryLabel(i, region.entries[i]) +
+                                 "it would replace the file being extracted; extract into "
+                                 "another folder");
+      }
+    }
+  }
   std::error_code error;
   fs::create_directories(folder, error);
   if (error) throw Failure(folder, "cannot create the folder: " + error.message());
@@ -164,7 +178,7 @@ void Extract(const fs::path& input, const fs::path& folder, std::ostream& out) {
     transfer.CheckInterrupt();
     pending.Commit(false);
   }
-  out << region.entries.size() << " files written to " << Utf8(folder) << "\n";
+  out << region.entries.size() << " files written to " << ShownPath(folder) << "\n";
 }
 
 void Verify(const fs::path& package, std::ostream& out) {
@@ -183,7 +197,7 @@ void Verify(const fs::path& package, std::ostream& out) {
   std::ostringstream launcher;
   DescribeLauncher(package, launcher, "  ", true);
   const auto signature = CheckSignature(package, region.start + end);
-  out << Utf8(package) << ": OK: sealed launcher of " << *region.launcher << " bytes, "
+  out << ShownPath(package) << ": OK: sealed launcher of " << *region.launcher << " bytes, "
       << region.entries.size() << " files, " << end - format::kDirectorySize << " bytes of data";
   if (end < region.size) out << ", " << region.size - end << " bytes after the last file";
   out << "\n" << launcher.str() << "  " << signature.value_or("not signed") << "\n";

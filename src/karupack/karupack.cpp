@@ -6,6 +6,7 @@
 #include <span>
 #include <sstream>
 
+#include "format/karu_format.h"
 #include "karupack/branding.h"
 #include "karupack/commands.h"
 #include "karupack/errors.h"
@@ -30,8 +31,11 @@ constexpr const char* kOverview =
     "  verify PACKAGE\n"
     "\n"
     "'karupack COMMAND --help' tells more about each; 'karupack --version'\n"
-    "names this version. On Windows, a folder dropped on karupack.exe is\n"
-    "packed into FOLDER.exe beside it (see the packing guide).\n";
+    "names this version. Every file karupack reads must be a regular file: a\n"
+    "pipe or a device is refused, never waited on. Control characters in\n"
+    "anything printed are shown escaped (\\x1B, \\u009D). On Windows, a\n"
+    "folder dropped on karupack.exe is packed into FOLDER.exe beside it (see\n"
+    "the packing guide).\n";
 
 constexpr const char* kPackHelp =
     "usage: karupack pack -o OUT.exe [-l LAUNCHER] [-c CAPTIONS] [--icon FILE.ico]\n"
@@ -59,8 +63,14 @@ constexpr const char* kPackHelp =
     "  -q, --quiet             no progress bar and no summary\n"
     "\n"
     "Names must be valid Windows file names of 1 to 32 Windows-1252\n"
-    "characters, distinct but for case; captions hold up to 184 characters;\n"
-    "a package holds up to 2872 files and stays below 2 GiB.\n";
+    "characters, no control characters, distinct but for case; captions hold\n"
+    "up to 184 characters and no control characters; a package holds up to\n"
+    "2872 files and stays below 2 GiB.\n"
+    "\n"
+    "OUT.exe must not be a file to pack, the launcher or the captions file\n"
+    "(however spelt), a folder, a pipe or a device, nor a symbolic link to\n"
+    "one. A symbolic link to another file is replaced by the package; the\n"
+    "file it points to is left as it was.\n";
 
 constexpr const char* kListHelp =
     "usage: karupack list PACKAGE|DATAFILE\n"
@@ -73,8 +83,8 @@ constexpr const char* kExtractHelp =
     "\n"
     "Writes every packed file into DIR, created when missing; files of the\n"
     "same names there are replaced. Nothing is written outside DIR: a file\n"
-    "whose name is no plain Windows file name stops the extraction before\n"
-    "anything is written.\n"
+    "whose name is no plain Windows file name, or one that would replace\n"
+    "PACKAGE itself, stops the extraction before anything is written.\n"
     "\n"
     "  -C, --directory DIR     the folder to write into\n";
 
@@ -256,22 +266,24 @@ int RunDropped(const std::filesystem::path& dropped, std::string& message) {
     if (!notes.str().empty()) message += "\n\n" + notes.str();
     return 0;
   } catch (const std::exception& error) {
-    message = Utf8(folder.filename()) + " was not packed:\n" + error.what();
+    message = Utf8(folder.filename()) + " was not packed:\n" + format::Printable(error.what());
     return 1;
   }
 }
 
+// Messages quote names, paths and arguments as given: they are escaped
+// here, in the one place every message passes.
 int Run(const std::vector<std::string>& args) {
   try {
     return Dispatch(args);
   } catch (const UsageError& error) {
-    std::cerr << "karupack: " << error.what() << " (see karupack --help)\n";
+    std::cerr << "karupack: " << format::Printable(error.what()) << " (see karupack --help)\n";
     return 2;
   } catch (const Interrupted& error) {
     std::cerr << "karupack: " << error.what() << "\n";
     return EndByInterrupt(error.Signal());
   } catch (const std::exception& error) {
-    std::cerr << "karupack: " << error.what() << "\n";
+    std::cerr << "karupack: " << format::Printable(error.what()) << "\n";
     return 1;
   }
 }

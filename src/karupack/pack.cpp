@@ -9,6 +9,7 @@
 #include "karupack/captions.h"
 #include "karupack/commands.h"
 #include "karupack/errors.h"
+#include "karupack/input_source.h"
 #include "karupack/pending_file.h"
 #include "karupack/transfer.h"
 #include "seal/launcher_image.h"
@@ -76,7 +77,7 @@ std::vector<Source> Gather(const std::vector<fs::path>& inputs, std::ostream& no
       if (it->is_regular_file(typeError)) {
         files.push_back(it->path());
       } else {
-        notes << "karupack: " << Utf8(it->path()) << ": skipped, not a regular file\n";
+        notes << "karupack: " << ShownPath(it->path()) << ": skipped, not a regular file\n";
       }
     }
     if (error) throw Failure(input, "cannot list the folder: " + error.message());
@@ -129,22 +130,28 @@ std::uint64_t CheckLauncher(const fs::path& launcher, bool chosen) {
                                    : "no launcher here; build the win32 preset, set "
                                      "TURV_LAUNCHER or give one with -l");
   }
+  InputFile file(launcher);
+  const InputSource source(file);
   try {
-    const seal::FileSource file(launcher);
-    if (const auto problem = seal::SealProblem(file)) {
+    if (const auto problem = seal::SealProblem(source)) {
       throw Failure(launcher, "not a launcher to pack with: " + *problem);
     }
-    return seal::ReadLauncher(file).ImageSize();
+    return seal::ReadLauncher(source).ImageSize();
   } catch (const seal::SealError& sealError) {
     throw Failure(launcher, std::string("not a launcher to pack with: ") + sealError.what());
   }
 }
 
-// Replacing a file we are about to read would lose it.
+// Replacing a file we are about to read would lose it; the rename that puts
+// the package in place would also replace a pipe or a device, or a link to
+// one. A link to a regular file is replaced itself: that file stays as it was.
 void CheckOutput(const PackOptions& options, const fs::path& launcher,
                  const std::vector<Source>& sources) {
   std::error_code error;
   if (fs::is_directory(options.output, error)) throw Failure(options.output, "is a folder");
+  if (const auto kind = SpecialFileKind(options.output)) {
+    throw Failure(options.output, "is " + *kind + ", not a regular file to replace");
+  }
   const auto output = IdentityOf(options.output);
   if (!output) return;
   for (const Source& source : sources) {
@@ -196,7 +203,7 @@ Packed Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) 
   for (const Source& source : sources) entries.push_back(source.entry);
   const std::vector<std::uint8_t> directory = format::BuildDirectory(entries);
 
-  Progress progress(notes, Utf8(options.output.filename()), total,
+  Progress progress(notes, ShownPath(options.output.filename()), total,
                     !options.quiet && total > kProgressFrom && StderrIsTerminal());
   Transfer transfer(progress);
   PendingFile pending(options.output);
@@ -220,7 +227,7 @@ Packed Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) 
   pending.Commit(true);
 
   if (!options.quiet) {
-    out << Utf8(options.output) << ": " << sources.size() << " files, " << total - imageSize
+    out << ShownPath(options.output) << ": " << sources.size() << " files, " << total - imageSize
         << " bytes of data behind a launcher of " << imageSize << " bytes"
         << (branded ? " with its own icon and version information" : "") << "\n";
   }

@@ -1,7 +1,5 @@
 #include "karupack/paths.h"
 
-#include <cstdio>
-
 #include "format/karu_format.h"
 
 namespace turv::karupack {
@@ -16,18 +14,11 @@ std::string Utf8(const std::filesystem::path& path) {
 }
 
 std::string Shown(std::string_view cp1252) {
-  std::string escaped;
-  for (const char c : cp1252) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      char code[8];
-      std::snprintf(code, sizeof code, "\\x%02X", byte);
-      escaped += code;
-    } else {
-      escaped += c;
-    }
-  }
-  return '"' + format::ToUtf8(escaped) + '"';
+  return format::Quoted(cp1252);
+}
+
+std::string ShownPath(const std::filesystem::path& path) {
+  return format::Printable(Utf8(path));
 }
 
 }  // namespace turv::karupack

@@ -14,5 +14,7 @@ std::string Utf8(const std::filesystem::path& path);
 // A stored Windows-1252 name as it may appear in a message: UTF-8, quoted,
 // control characters escaped.
 std::string Shown(std::string_view cp1252);
+// A path as it may be printed: UTF-8, control characters escaped.
+std::string ShownPath(const std::filesystem::path& path);
 
 }  // namespace turv::karupack

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 
 namespace turv::karupack {
 
@@ -20,8 +21,15 @@ struct FileId {
 };
 std::optional<FileId> IdentityOf(const std::filesystem::path& path);
 
+// What the path leads to (links followed) when that is something a package
+// must not take the place of: "a named pipe", "a device", ... Nothing for a
+// regular file, a folder, or nothing there.
+std::optional<std::string> SpecialFileKind(const std::filesystem::path& path);
+
 class InputFile {
  public:
+  // Opens a regular file without waiting: anything else (a folder, a named
+  // pipe, a device) throws a Failure before a byte is read.
   explicit InputFile(const std::filesystem::path& path);
   InputFile(InputFile&&) noexcept;
   InputFile& operator=(InputFile&&) noexcept;

@@ -23,6 +23,15 @@ std::string Reason() {
   return std::strerror(errno);
 }
 
+std::string KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a named pipe";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "a special file";
+}
+
 class Fd {
  public:
   explicit Fd(int fd) : fd_(fd) {}
@@ -57,13 +66,33 @@ std::optional<FileId> IdentityOf(const std::filesystem::path& path) {
   return FileId{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
+std::optional<std::string> SpecialFileKind(const std::filesystem::path& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) {
+    return std::nullopt;
+  }
+  return KindOf(info.st_mode);
+}
+
+// A named pipe would hold an ordinary open until a writer comes, and a
+// device may open slowly or never end: such files are turned away before
+// they are opened, and, should one take the path's place meanwhile, by a
+// check of what was opened without waiting.
 InputFile::InputFile(const std::filesystem::path& path)
     : path_(path), handle_(std::make_unique<Handle>(-1)) {
-  handle_->Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (handle_->Get() < 0) throw Failure(path, "cannot open: " + Reason());
   struct stat info {};
+  const auto refuse = [&] {
+    return Failure(path, "not a regular file (" + KindOf(info.st_mode) + ")");
+  };
+  if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) throw refuse();
+  handle_->Reset(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (handle_->Get() < 0) throw Failure(path, "cannot open: " + Reason());
   if (::fstat(handle_->Get(), &info) != 0) throw Failure(path, "cannot read: " + Reason());
-  if (!S_ISREG(info.st_mode)) throw Failure(path, "not a regular file");
+  if (!S_ISREG(info.st_mode)) throw refuse();
+  const int flags = ::fcntl(handle_->Get(), F_GETFL);
+  if (flags < 0 || ::fcntl(handle_->Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    throw Failure(path, "cannot read: " + Reason());
+  }
   size_ = static_cast<std::uint64_t>(info.st_size);
 }
 

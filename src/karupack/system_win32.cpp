@@ -31,6 +31,20 @@ std::string Reason(DWORD code = ::GetLastError()) {
   return Utf8(std::filesystem::path(message));
 }
 
+// What an open handle leads to when that is no file on a disk.
+std::optional<std::string> KindOf(HANDLE file) {
+  switch (::GetFileType(file)) {
+    case FILE_TYPE_DISK:
+      return std::nullopt;
+    case FILE_TYPE_CHAR:
+      return "a device";
+    case FILE_TYPE_PIPE:
+      return "a pipe";
+    default:
+      return "a special file";
+  }
+}
+
 // The console runs its handler on a thread of its own, which can reach the
 // guard only through state that outlives any one object.
 std::atomic<int>& StopRequest() {
@@ -71,12 +85,25 @@ std::optional<FileId> IdentityOf(const std::filesystem::path& path) {
                 (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
+std::optional<std::string> SpecialFileKind(const std::filesystem::path& path) {
+  const win32::FileHandle file(
+      ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file) return std::nullopt;
+  return KindOf(file.Get());
+}
+
+// Devices (NUL, CON, COM1, ...) and pipes open like files; only what lies on
+// a disk is read.
 InputFile::InputFile(const std::filesystem::path& path)
     : path_(path), handle_(std::make_unique<Handle>()) {
   handle_->Reset(::CreateFileW(path.c_str(), GENERIC_READ,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!*handle_) throw Failure(path, "cannot open: " + Reason());
+  if (const auto kind = KindOf(handle_->Get())) {
+    throw Failure(path, "not a regular file (" + *kind + ")");
+  }
   LARGE_INTEGER size{};
   if (!::GetFileSizeEx(handle_->Get(), &size)) throw Failure(path, "cannot read: " + Reason());
   size_ = static_cast<std::uint64_t>(size.QuadPart);

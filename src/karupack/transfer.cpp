@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "karupack/errors.h"
+#include "karupack/input_source.h"
 
 namespace turv::karupack {
 
@@ -38,6 +39,18 @@ void Transfer::Write(OutputFile& out, std::span<const std::uint8_t> bytes) {
 
 void Transfer::CheckInterrupt() {
   if (const int signal = guard_.Pending()) throw Interrupted(signal);
+}
+
+void InputSource::Read(std::uint64_t offset, std::span<std::uint8_t> into) const {
+  if (offset > file_.Size() || into.size() > file_.Size() - offset) {
+    throw seal::SealError("read past the end of the file");
+  }
+  file_.Seek(offset);
+  while (!into.empty()) {
+    const std::size_t got = file_.Read(into);
+    if (got == 0) throw Failure(file_.Path(), "ended early: it changed while karupack read it");
+    into = into.subspan(got);
+  }
 }
 
 }  // namespace turv::karupack

@@ -264,8 +264,8 @@ View PrepareView(const Presentation& presentation, std::size_t index) {
 std::string SafeFileName(std::string_view cp1252Name) {
   std::string safe;
   for (const char c : cp1252Name) {
-    const bool forbidden = static_cast<unsigned char>(c) < 0x20 ||
-                           std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos;
+    const bool forbidden =
+        format::IsControl(c) || std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos;
     safe += forbidden ? '_' : c;
   }
   while (!safe.empty() && (safe.back() == '.' || safe.back() == ' ')) safe.pop_back();

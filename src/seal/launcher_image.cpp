@@ -13,6 +13,8 @@ namespace {
 
 constexpr std::uint32_t kRcData = 10;
 constexpr std::size_t kScanBlock = 64 * 1024;
+// The most sections the Windows loader takes.
+constexpr std::uint32_t kMaxSections = 96;
 
 std::uint32_t Le(std::span<const std::uint8_t> b, std::size_t at, int width) {
   std::uint32_t v = 0;
@@ -31,6 +33,7 @@ std::uint32_t ReadLe(const ByteSource& file, std::uint64_t offset, int width) {
 
 struct Section {
   std::uint32_t virtualAddress, virtualSize, rawSize, rawOffset;
+  std::uint64_t RawEnd() const { return std::uint64_t{rawOffset} + rawSize; }
 };
 
 struct Headers {
@@ -56,11 +59,36 @@ Headers ReadHeaders(const ByteSource& file) {
   Headers headers;
   headers.checksumOffset = optional + 64;
   if (directoryCount > 2) headers.resourceRva = ReadLe(file, directories + 2 * 8, 4);
+  // What the Windows loader refuses is refused here too; it also bounds the
+  // marker search to one pass over the file, whatever the headers say.
+  if (sectionCount > kMaxSections) {
+    throw SealError("the program has " + std::to_string(sectionCount) +
+                    " sections; Windows loads at most " + std::to_string(kMaxSections));
+  }
   const std::uint64_t table = optional + optionalSize;
   for (std::uint32_t i = 0; i < sectionCount; ++i) {
     const std::uint64_t at = table + std::uint64_t{i} * 40;
-    headers.sections.push_back({ReadLe(file, at + 12, 4), ReadLe(file, at + 8, 4),
-                                ReadLe(file, at + 16, 4), ReadLe(file, at + 20, 4)});
+    const Section s{ReadLe(file, at + 12, 4), ReadLe(file, at + 8, 4), ReadLe(file, at + 16, 4),
+                    ReadLe(file, at + 20, 4)};
+    if (s.rawSize != 0 && s.RawEnd() > file.Size()) {
+      throw SealError("section " + std::to_string(i + 1) + " runs past the end of the file");
+    }
+    headers.sections.push_back(s);
+  }
+  std::vector<std::size_t> order;
+  for (std::size_t i = 0; i < headers.sections.size(); ++i) {
+    if (headers.sections[i].rawSize != 0) order.push_back(i);
+  }
+  const auto& sections = headers.sections;
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return sections[a].rawOffset < sections[b].rawOffset;
+  });
+  for (std::size_t k = 1; k < order.size(); ++k) {
+    if (sections[order[k - 1]].RawEnd() > sections[order[k]].rawOffset) {
+      const auto [first, second] = std::minmax(order[k - 1], order[k]);
+      throw SealError("sections " + std::to_string(first + 1) + " and " +
+                      std::to_string(second + 1) + " overlap in the file");
+    }
   }
   return headers;
 }
@@ -82,15 +110,23 @@ std::uint64_t OffsetOf(const Headers& headers, std::uint32_t rva) {
 }
 
 // The directory entry with the given integer id, as an offset into the
-// resource section (with the subdirectory bit); nothing when absent.
+// resource section (with the subdirectory bit); nothing when absent. The
+// entries are read in one piece: a directory may claim 65,535 of them.
 std::optional<std::uint32_t> FindEntry(const ByteSource& file, std::uint64_t base,
                                        std::uint32_t directory, std::optional<std::uint32_t> id) {
   const std::uint64_t at = base + directory;
   const std::uint32_t named = ReadLe(file, at + 12, 2);
   const std::uint32_t ids = ReadLe(file, at + 14, 2);
-  for (std::uint32_t i = named; i < named + ids; ++i) {
-    const std::uint64_t entry = at + 16 + std::uint64_t{i} * 8;
-    if (!id || ReadLe(file, entry, 4) == *id) return ReadLe(file, entry + 4, 4);
+  const std::uint64_t first = at + 16 + std::uint64_t{named} * 8;
+  if (first > file.Size()) throw SealError("not a Windows program: its headers are cut short");
+  std::vector<std::uint8_t> entries(static_cast<std::size_t>(
+      std::min<std::uint64_t>(std::uint64_t{ids} * 8, file.Size() - first)));
+  if (!entries.empty()) file.Read(first, entries);
+  for (std::size_t entry = 0; entry < std::size_t{ids} * 8; entry += 8) {
+    if (entry + 8 > entries.size()) {
+      throw SealError("not a Windows program: its headers are cut short");
+    }
+    if (!id || Le(entries, entry, 4) == *id) return Le(entries, entry + 4, 4);
   }
   return std::nullopt;
 }
@@ -103,27 +139,27 @@ std::uint32_t Subdirectory(std::optional<std::uint32_t> entry, const char* what)
 }
 
 // Offsets in the file where the marker starts, in the sections other than
-// the resources (the player there may be a launcher too).
+// the resources (the player there may be a launcher too); two at most, as
+// a second one already settles it. The sections' raw ranges lie within the
+// file and do not overlap, so each byte is read once, but for the 15 bytes
+// each block reads beyond its end to hold a marker that starts in it (one
+// starting later cannot end within the block: the next block finds it).
 std::vector<std::uint64_t> FindMarker(const ByteSource& file, const Headers& headers,
                                       const Section* resources) {
   std::vector<std::uint64_t> found;
-  std::vector<std::uint8_t> block(kScanBlock + sizeof kMarker);
+  std::vector<std::uint8_t> block(kScanBlock + sizeof kMarker - 1);
   for (const Section& s : headers.sections) {
     if (&s == resources) continue;
-    const std::uint64_t end =
-        std::min<std::uint64_t>(std::uint64_t{s.rawOffset} + s.rawSize, file.Size());
-    for (std::uint64_t at = s.rawOffset; at < end; at += kScanBlock) {
-      const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), end - at));
+    for (std::uint64_t at = s.rawOffset; at < s.RawEnd(); at += kScanBlock) {
+      const auto n =
+          static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), s.RawEnd() - at));
       file.Read(at, std::span(block).first(n));
       const auto hit_end = block.begin() + static_cast<std::ptrdiff_t>(n);
       for (auto hit = block.begin();
            (hit = std::search(hit, hit_end, std::begin(kMarker), std::end(kMarker))) != hit_end;
            ++hit) {
-        const auto offset = at + static_cast<std::uint64_t>(hit - block.begin());
-        if (offset - at < kScanBlock &&
-            std::find(found.begin(), found.end(), offset) == found.end()) {
-          found.push_back(offset);
-        }
+        found.push_back(at + static_cast<std::uint64_t>(hit - block.begin()));
+        if (found.size() == 2) return found;
       }
     }
   }
@@ -159,7 +195,8 @@ LauncherFacts ReadLauncher(const ByteSource& file) {
   LauncherFacts facts;
   facts.checksumOffset = headers.checksumOffset;
   for (const Section& s : headers.sections) {
-    facts.sectionsEnd = std::max(facts.sectionsEnd, std::uint64_t{s.rawOffset} + s.rawSize);
+    // Windows ignores where a section without bytes in the file would start.
+    if (s.rawSize != 0) facts.sectionsEnd = std::max(facts.sectionsEnd, s.RawEnd());
   }
   if (headers.resourceRva == 0)
     throw SealError("no player resource (the program has no resources)");

@@ -68,6 +68,10 @@ TEST(FileNames, RefusesNamesWindowsWouldRefuseOrChange) {
   }
   refused("C:evil", "forbids");
   refused("tab\there", "control character (\"\\x09\")");
+  refused("del\x7F", "control character (\"\\x7F\")");
+  for (const char c1 : {'\x81', '\x8D', '\x8F', '\x90', '\x9D'}) {  // the C1 controls
+    refused(std::string("c1") + c1, "control character (\"\\u00");
+  }
   refused(std::string("nul\0x", 5), "control character (\"\\x00\")");
   refused("ende.", "dot");
   refused("ende ", "blank");
@@ -75,6 +79,21 @@ TEST(FileNames, RefusesNamesWindowsWouldRefuseOrChange) {
                              "COM0", "com\xB9", "LPT\xB3", "nul .txt", "CONIN$", "conout$"}) {
     refused(device, "device name");
   }
+}
+
+// What reaches a terminal: controls escaped, so that no name, caption or
+// path can move the cursor, retitle the window or start a terminal command.
+TEST(Printable, EscapesEveryControlCharacterAndStrayByte) {
+  EXPECT_EQ(Printable("Gr\xC3\xBC\xC3\x9F"
+                      "e \xE2\x82\xAC"),
+            "Gr\xC3\xBC\xC3\x9F"
+            "e \xE2\x82\xAC");
+  EXPECT_EQ(Printable(std::string("\0\t\n\x1B[2J\x7F", 8)), "\\x00\\x09\\x0A\\x1B[2J\\x7F");
+  EXPECT_EQ(Printable("\xC2\x80\xC2\x9D]0;x\xC2\x9F\xC2\xA0"), "\\u0080\\u009D]0;x\\u009F\xC2\xA0");
+  EXPECT_EQ(Printable("a\x9B"
+                      "b\xC3"),
+            "a\\x9Bb\\xC3");  // no UTF-8: C1 on 8-bit terminals
+  EXPECT_EQ(Quoted("c1\x81\x9D \xFC"), "\"c1\\u0081\\u009D \xC3\xBC\"");
 }
 
 TEST(FileNames, FoldsCaseAsWindowsDoes) {

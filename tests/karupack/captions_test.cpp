@@ -50,7 +50,9 @@ TEST(Captions, RefusalsNameTheFileAndLine) {
   refused("\xE4\xB8\xAD.txt\tx", "line 1: the name: the character U+4E2D");
   refused("a.txt\t\xC3", "line 1: the caption: not valid UTF-8");
   refused("a.txt\t", "line 1: the caption is empty");
-  refused("a.txt\tx\x01y", "control character");
+  for (const char* control : {"\x01", "\x7F", "\xC2\x81", "\xC2\x9D"}) {  // C0, DEL, C1
+    refused(std::string("a.txt\tx") + control + "y", "control character");
+  }
   refused("a.txt\t" + std::string(70'000, 'x'), "line 1: too long");
   // 184 characters of two bytes each fit: the limit counts characters.
   std::string umlauts;

@@ -94,7 +94,7 @@ class PackerTest : public ::testing::Test {
 
 // Failed with one line on stderr that says why.
 MATCHER_P(FailedWith, why, "") {
-  *result_listener << "status " << arg.status << ", stderr: " << arg.err;
+  *result_listener << "stderr: " << arg.err;
   return arg.status == 1 && arg.err.find(why) != std::string::npos &&
          arg.err.starts_with("karupack: ") && arg.err.find('\n') == arg.err.size() - 1;
 }

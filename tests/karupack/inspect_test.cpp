@@ -1,5 +1,6 @@
 // list, extract and verify on what others may hand us: hostile names,
 // damaged data, and signed packages.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -11,12 +12,16 @@ namespace {
 
 using ::testing::HasSubstr;
 
-// A bare data file holding the given names, each with a body of its name.
-std::string DataFile(const std::vector<std::string>& names) {
+// A bare data file holding the given names, each with a body of its name
+// and captioned with it unless captions are given.
+std::string DataFile(const std::vector<std::string>& names,
+                     const std::vector<std::string>& captions = {}) {
   std::vector<format::Entry> entries;
   std::string bodies;
-  for (const std::string& name : names) {
-    entries.push_back({name, name, static_cast<std::int64_t>(name.size()), 0});
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::string& name = names[i];
+    entries.push_back({name, i < captions.size() ? captions[i] : name,
+                       static_cast<std::int64_t>(name.size()), 0});
     bodies += name;
   }
   const auto directory = format::BuildDirectory(entries);
@@ -81,6 +86,139 @@ TEST_F(PackerTest, RefusesDamagedDataNamingTheEntry) {
   EXPECT_THAT(Karupack({"list", unsealed.string()}), FailedWith("not sealed"));
   const fs::path program = Write("other.exe", "MZ and then nothing a program needs");
   EXPECT_THAT(Karupack({"list", program.string()}), FailedWith("not a package"));
+}
+
+TEST_F(PackerTest, ExtractRefusesToReplaceTheFileItReads) {
+  const std::string data = DataFile({"a.txt", "self.pqd"});
+  const fs::path self = Write("self.pqd", data);
+  EXPECT_THAT(Karupack({"extract", self.string(), "-C", Dir().string()}),
+              FailedWith("entry 2 (\"self.pqd\"): it would replace the file being extracted"));
+  EXPECT_TRUE(Read(self) == data);
+  EXPECT_FALSE(fs::exists(Dir() / "a.txt"));
+}
+
+// A package bent after sealing: its headers moved behind the data, where
+// there is room for more section headers, or a section's raw range changed.
+class BentPackage {
+ public:
+  explicit BentPackage(std::string bytes) : bytes_(std::move(bytes)) {}
+  std::uint32_t Get(std::size_t at, int width = 4) const {
+    std::uint32_t v = 0;
+    for (int i = width - 1; i >= 0; --i) {
+      v = v << 8 | static_cast<std::uint8_t>(bytes_[at + static_cast<std::size_t>(i)]);
+    }
+    return v;
+  }
+  void Put(std::size_t at, std::uint32_t v, int width = 4) {
+    for (int i = 0; i < width; ++i) {
+      bytes_[at + static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
+    }
+  }
+  std::size_t Pe() const { return Get(0x3C); }
+  std::size_t Section(std::size_t i) const { return Pe() + 24 + Get(Pe() + 20, 2) + 40 * i; }
+  void AddEmptySections(std::size_t count) {
+    const std::size_t end = Section(Get(Pe() + 6, 2));
+    const auto moved = static_cast<std::uint32_t>(bytes_.size());
+    bytes_ += bytes_.substr(Pe(), end - Pe()) + std::string(40 * count, '\0');
+    Put(0x3C, moved);
+    Put(moved + 6, Get(moved + 6, 2) + static_cast<std::uint32_t>(count), 2);
+  }
+  const std::string& Bytes() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
+// Whatever the headers say, a program file is read in one pass: a file the
+// Windows loader would refuse is refused before the seal is looked for.
+TEST_F(PackerTest, RefusesProgramFilesWindowsWouldNotLoad) {
+  const std::string package = Read(Launcher()) + DataFile({"a.txt"});
+  const auto refused = [&](const BentPackage& bent, const std::string& why) {
+    const fs::path file = Write("bent.exe", bent.Bytes());
+    EXPECT_THAT(Karupack({"list", file.string()}), FailedWith("not a package: " + why));
+  };
+  BentPackage many(package);
+  many.AddEmptySections(95);
+  refused(many, "the program has 97 sections; Windows loads at most 96");
+  BentPackage past(package);
+  past.Put(past.Section(0) + 16, 0x1000'0000);  // the first section's raw size
+  refused(past, "section 1 runs past the end of the file");
+  BentPackage overlap(package);
+  overlap.Put(overlap.Section(0) + 16,
+              overlap.Get(overlap.Section(1) + 20) - overlap.Get(overlap.Section(0) + 20) + 1);
+  refused(overlap, "sections 1 and 2 overlap in the file");
+}
+
+// A named pipe would block an ordinary open until a writer comes; a device
+// may never end. Only regular files are read, and nothing waits.
+TEST_F(PackerTest, RefusesInputsThatAreNoRegularFilesWithoutWaiting) {
+  const fs::path pipe = Dir() / "pipe";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  Write("in/a.txt", "a");
+  const std::string in = (Dir() / "in").string(), out = (Dir() / "out.exe").string();
+  const std::vector<std::vector<std::string>> commands = {
+      {"list", pipe.string()},
+      {"verify", pipe.string()},
+      {"extract", pipe.string(), "-C", (Dir() / "x").string()},
+      {"pack", "-l", Launcher().string(), "-c", pipe.string(), "-o", out, in},
+      {"pack", "-l", pipe.string(), "-o", out, in},
+      {"list", "/dev/zero"}};
+  for (const auto& command : commands) {
+    EXPECT_THAT(Karupack(command), FailedWith("not a regular file")) << command[0];
+  }
+  EXPECT_THAT(Karupack({"list", Dir().string()}), FailedWith("not a regular file (a folder)"));
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_FALSE(fs::exists(Dir() / "x"));
+}
+
+// Whether UTF-8 text holds a control character a terminal would act on,
+// line ends aside: C0, DEL, or C1 (U+0080 to U+009F).
+bool HoldsControl(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if ((b < 0x20 && b != '\n') || b == 0x7F) return true;
+    if (b == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Names and captions come from strangers, paths and arguments too: what
+// karupack prints shows every control character escaped, and a C1 control
+// in a name is refused like the others.
+TEST_F(PackerTest, PrintsEveryControlCharacterEscaped) {
+  const fs::path data = Write("evil.pqd", DataFile({"evil\x1B[2J.txt", "c1\x81.txt"},
+                                                   {"\x9D]0;Titel\x07", "\x90\x7F\x8D\x8F"}));
+  const Outcome list = Karupack({"list", data.string()});
+  ASSERT_EQ(list.status, 0) << list.err;
+  EXPECT_FALSE(HoldsControl(list.out)) << list.out;
+  EXPECT_THAT(list.out, HasSubstr("evil\\x1B[2J.txt  \\u009D]0;Titel\\x07"));
+  EXPECT_THAT(list.out, HasSubstr("c1\\u0081.txt     \\u0090\\x7F\\u008D\\u008F"));
+
+  Write("esc/evil\x1B[2J.txt", "x");
+  const Outcome esc = Pack(Dir() / "o.exe", {(Dir() / "esc").string()});
+  EXPECT_THAT(esc, FailedWith("esc/evil\\x1B[2J.txt: the name cannot be packed: the name holds a "
+                              "control character (\"\\x1B\")"));
+  Write("c1/osc\xC2\x9D.txt", "x");
+  EXPECT_THAT(Pack(Dir() / "o.exe", {(Dir() / "c1").string()}),
+              FailedWith("osc\\u009D.txt: the name cannot be packed: the name holds a control "
+                         "character (\"\\u009D\")"));
+
+  // The folder skipped and the summary, with an output name of ESC and a
+  // byte that is no UTF-8 (a C1 control on an 8-bit terminal).
+  Write("in/a.txt", "a");
+  fs::create_directory(Dir() / "in" / "sub\x07");
+  const Outcome packed = Karupack({"pack", "-l", Launcher().string(), "-o",
+                                   (Dir() / "o\x1B\x9B.exe").string(), (Dir() / "in").string()});
+  ASSERT_EQ(packed.status, 0) << packed.err;
+  EXPECT_THAT(packed.err, HasSubstr("sub\\x07: skipped"));
+  EXPECT_THAT(packed.out, HasSubstr("o\\x1B\\x9B.exe: 1 files"));
+  for (const Outcome& outcome :
+       {packed, Karupack({"list", "\x1B]0;x\x07.pqd"}), Karupack({"pack", "--\xC2\x9B"})}) {
+    EXPECT_FALSE(HoldsControl(outcome.out + outcome.err)) << outcome.out << outcome.err;
+    EXPECT_EQ(outcome.err.find('\x9B'), std::string::npos) << outcome.err;
+  }
 }
 
 // Authors sign the finished package; the certificate lands behind the last

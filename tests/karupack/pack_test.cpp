@@ -287,6 +287,28 @@ TEST_F(RefusalTest, AnOutputThatIsAnInput) {
   ExpectRefused(packTo(Output(), {(Dir() / "missing").string()}), "no such file or folder");
 }
 
+// The package takes the output's place by a rename: a pipe or a device
+// there (or a link to one) would be replaced by a regular file. A link to
+// a regular file is replaced itself; what it points to stays as it was.
+TEST_F(RefusalTest, AnOutputThatIsNoRegularFile) {
+  Write("in/a.txt", "a");
+  const fs::path pipe = Dir() / "out" / "pipe.exe";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_THAT(Pack(pipe, {(Dir() / "in").string()}), FailedWith("pipe.exe: is a named pipe"));
+  fs::create_symlink(pipe, Dir() / "to-pipe.exe");
+  EXPECT_THAT(Pack(Dir() / "to-pipe.exe", {(Dir() / "in").string()}),
+              FailedWith("is a named pipe"));
+  EXPECT_TRUE(fs::is_fifo(pipe));
+
+  const fs::path target = Write("elsewhere.exe", "keep me");
+  const fs::path link = Dir() / "link.exe";
+  fs::create_symlink(target, link);
+  ASSERT_EQ(Pack(link, {(Dir() / "in").string()}).status, 0);
+  EXPECT_FALSE(fs::is_symlink(link));
+  EXPECT_EQ(EntriesOf(link).size(), 1u);
+  EXPECT_EQ(Read(target), "keep me");
+}
+
 TEST_F(PackerTest, TellsUsageErrorsFromFailures) {
   const auto usage = [](const Outcome& outcome) {
     EXPECT_EQ(outcome.status, 2) << outcome.err;

@@ -57,6 +57,7 @@ Child::Child(const std::vector<std::string>& args, const RunOptions& options)
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // a test killed by a time limit takes it along
+    ::alarm(options.timeLimit);          // a program that hangs ends by SIGALRM, not the test
     ::dup2(::fileno(out_), 1);
     ::dup2(slave >= 0 ? slave : ::fileno(err_), 2);
     if (options.fileSizeLimit) {

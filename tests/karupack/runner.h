@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,10 +20,16 @@ struct Outcome {
   long peakKib = 0;
 };
 
+// For failure messages: what the run did, not the object's bytes.
+inline void PrintTo(const Outcome& outcome, std::ostream* os) {
+  *os << "status " << outcome.status << ", signal " << outcome.signal;
+}
+
 struct RunOptions {
   std::vector<std::string> env;       // "NAME=value" added; TURV_LAUNCHER is never inherited
   std::optional<long> fileSizeLimit;  // RLIMIT_FSIZE, writes beyond it fail
   bool stderrTerminal = false;        // stderr on a pseudo terminal
+  unsigned timeLimit = 120;           // seconds; a program still running then is killed
   std::filesystem::path folder;       // its current folder; empty: ours
 };
 

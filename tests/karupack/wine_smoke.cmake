@@ -52,3 +52,35 @@ karupack(2 pack -o Kurs2.exe)
 if(EXISTS ${WORK}/Kurs2.exe)
   message(FATAL_ERROR "a refused pack left Kurs2.exe behind")
 endif()
+
+# Devices and pipes open like files on Windows: as package, captions or
+# output they are refused, and nothing waits on them.
+karupack(1 list NUL)
+if(NOT err MATCHES "NUL: not a regular file \\(a device\\)")
+  message(FATAL_ERROR "list NUL: ${err}")
+endif()
+karupack(1 pack -q -o Kurs2.exe -l ${LAUNCHER} -c NUL slides)
+karupack(1 pack -q -o NUL -l ${LAUNCHER} slides)
+if(NOT err MATCHES "NUL: is a device")
+  message(FATAL_ERROR "pack -o NUL: ${err}")
+endif()
+execute_process(COMMAND mkfifo ${WORK}/pipe.exe)
+karupack(1 pack -q -o pipe.exe -l ${LAUNCHER} slides)
+if(NOT err MATCHES "pipe.exe: is a pipe")
+  message(FATAL_ERROR "pack -o pipe.exe: ${err}")
+endif()
+
+# An entry named like the package but for case is the package itself here.
+file(WRITE ${WORK}/self/SELF.EXE "x")
+karupack(0 pack -q -o self.exe -l ${LAUNCHER} self)
+karupack(1 extract self.exe -C .)
+if(NOT err MATCHES "would replace the file being extracted")
+  message(FATAL_ERROR "extract into the package's own folder: ${err}")
+endif()
+
+# What is printed shows control characters escaped, paths in errors too.
+string(ASCII 27 esc)
+karupack(1 list "a${esc}[2J.exe")
+if(err MATCHES "${esc}" OR NOT err MATCHES "a\\\\x1B\\[2J.exe: cannot open")
+  message(FATAL_ERROR "list of a name with ESC: ${err}")
+endif()

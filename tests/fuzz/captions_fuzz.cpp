@@ -1,0 +1,32 @@
+// The captions reader on any file: it refuses with a Failure naming the file
+// and line, or hands out captions the directory can hold, free of control
+// characters.
+#include <sstream>
+#include <string>
+
+#include "check.h"
+#include "format/karu_format.h"
+#include "karupack/captions.h"
+#include "karupack/errors.h"
+
+namespace format = turv::format;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+  std::vector<turv::karupack::Caption> captions;
+  try {
+    captions = turv::karupack::ParseCaptions(in, "captions.txt");
+  } catch (const turv::karupack::Failure& failure) {
+    FUZZ_CHECK(std::string_view(failure.what()).starts_with("captions.txt: line "));
+    return 0;
+  }
+  int line = 0;
+  for (const auto& caption : captions) {
+    FUZZ_CHECK(caption.line > line);
+    line = caption.line;
+    FUZZ_CHECK(!caption.text.empty() && caption.text.size() <= format::kCaptionMax);
+    for (const char c : caption.text) FUZZ_CHECK(!format::IsControl(c));
+    FUZZ_CHECK(format::ToCp1252(format::ToUtf8(caption.name)) == caption.name);
+  }
+  return 0;
+}
