@@ -38,6 +38,8 @@ void Headers(Bytes& b, std::uint32_t sections, std::uint32_t resourceRva) {
   Put(b, kPe + 6, sections, 2);
   Put(b, kPe + 20, 0xE0, 2);
   Put(b, kOptional, 0x10B, 2);
+  Put(b, kOptional + 32, 0x1000);  // section and file alignment
+  Put(b, kOptional + 36, 0x200);
   Put(b, kOptional + 92, 16);
   Put(b, kOptional + 96 + 16, resourceRva);
 }
