@@ -92,7 +92,10 @@ std::optional<std::string> AddInfo(std::string_view keyValue, InfoLines& lines) 
 
 InfoLines ReadInfoFile(const fs::path& file) {
   const auto bytes = ReadSmallFile(file, kInfoMax, "an info file");
-  std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  return ParseInfoFile({reinterpret_cast<const char*>(bytes.data()), bytes.size()}, file);
+}
+
+InfoLines ParseInfoFile(std::string_view text, const fs::path& file) {
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   InfoLines lines;
   for (int number = 1; !text.empty(); ++number) {

@@ -24,6 +24,7 @@ std::optional<std::string> AddInfo(std::string_view keyValue, InfoLines& lines);
 // The --info lines of a file (UTF-8, one a line, # comments and blank
 // lines skipped); Failure naming the file and line.
 InfoLines ReadInfoFile(const std::filesystem::path& file);
+InfoLines ParseInfoFile(std::string_view text, const std::filesystem::path& file);
 
 // The opened launcher's bytes with the icon and version information given,
 // sealed again; Failure naming the file that will not do.
