@@ -57,7 +57,8 @@ const seal::Branding& TestBranding() {
   return branding;
 }
 
-// The resources branding leaves as they were, with their bytes.
+// The resources branding leaves as they were, with their bytes, sorted as
+// the writer lays them out.
 using Kept = std::tuple<seal::ResourceKey, seal::ResourceKey, std::uint16_t, std::uint32_t,
                         std::vector<std::uint8_t>>;
 std::vector<Kept> Unbranded(const seal::ByteSource& file) {
@@ -69,6 +70,7 @@ std::vector<Kept> Unbranded(const seal::ByteSource& file) {
       kept.emplace_back(e.type, e.name, e.language, e.codePage, seal::ReadResource(file, e));
     }
   }
+  std::sort(kept.begin(), kept.end());
   return kept;
 }
 
