@@ -49,8 +49,11 @@ const PeDirectory* PeHeaders::Dir(std::size_t index) const {
 }
 
 const PeSection* PeHeaders::Holding(std::uint64_t rva, std::uint64_t size) const {
+  // A section without bytes in the file holds none, not even an empty
+  // range: its raw offset means nothing.
   for (const PeSection& s : sections) {
-    if (rva >= s.virtualAddress && rva + size <= std::uint64_t{s.virtualAddress} + s.rawSize) {
+    if (s.rawSize != 0 && rva >= s.virtualAddress &&
+        rva + size <= std::uint64_t{s.virtualAddress} + s.rawSize) {
       return &s;
     }
   }
