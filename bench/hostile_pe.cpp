@@ -7,6 +7,10 @@
 //                                 and resource folders of 65,535 entries
 //                                 whose last is the one looked for; sealed
 //   hostile_pe dense OUT.exe MIB  the same with markers throughout
+//   hostile_pe names OUT.exe      0.7 MB, sealed, loadable: a type folder of
+//                                 65,535 named entries all naming one name
+//                                 of 65,535 characters (8 GiB, read name by
+//                                 name), then the player's RCDATA
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -38,6 +42,8 @@ void Headers(Bytes& b, std::uint32_t sections, std::uint32_t resourceRva) {
   Put(b, kPe + 6, sections, 2);
   Put(b, kPe + 20, 0xE0, 2);
   Put(b, kOptional, 0x10B, 2);
+  Put(b, kOptional + 32, 0x1000);  // section and file alignment
+  Put(b, kOptional + 36, 0x200);
   Put(b, kOptional + 92, 16);
   Put(b, kOptional + 96 + 16, resourceRva);
 }
@@ -130,6 +136,48 @@ Bytes Large(std::uint64_t mib, bool dense) {
   return b;
 }
 
+Bytes Names() {
+  constexpr std::uint32_t kRsrc = 0x400;
+  constexpr std::uint32_t kNamed = 65'535;
+  constexpr std::uint32_t name = 16 + (kNamed + 1) * 8;
+  constexpr std::uint32_t empty = (name + 2 + kNamed * 2 + 15) / 16 * 16;
+  constexpr std::uint32_t names = empty + 16;
+  constexpr std::uint32_t languages = names + 24;
+  constexpr std::uint32_t leaf = languages + 24;
+  constexpr std::uint32_t player = leaf + 16;
+  constexpr std::uint32_t rsrcSize = player + 16;
+  Bytes b(kRsrc + (rsrcSize + 0x1FF) / 0x200 * 0x200, 0);
+  Headers(b, 2, 0x2000);
+  Put(b, kOptional + 56, 0x2000 + (rsrcSize + 0xFFF) / 0x1000 * 0x1000);  // image size
+  Put(b, kOptional + 60, 0x200);                                          // headers
+  Put(b, kOptional + 96 + 20, rsrcSize);
+  Section(b, 0, 0x1000, 0x200, 0x200);
+  Section(b, 1, 0x2000, rsrcSize, kRsrc);
+  Put(b, kRsrc + 12, kNamed, 2);
+  Put(b, kRsrc + 14, 1, 2);
+  for (std::uint32_t i = 0; i < kNamed; ++i) {
+    Put(b, kRsrc + 16 + i * 8, 0x80000000u | name);
+    Put(b, kRsrc + 16 + i * 8 + 4, 0x80000000u | empty);
+  }
+  Put(b, kRsrc + 16 + kNamed * 8, 10);
+  Put(b, kRsrc + 16 + kNamed * 8 + 4, 0x80000000u | names);
+  Put(b, kRsrc + name, kNamed, 2);
+  for (std::uint32_t i = 0; i < kNamed; ++i) Put(b, kRsrc + name + 2 + i * 2, 'N', 2);
+  Put(b, kRsrc + names + 14, 1, 2);
+  Put(b, kRsrc + names + 16, 1000);
+  Put(b, kRsrc + names + 20, 0x80000000u | languages);
+  Put(b, kRsrc + languages + 14, 1, 2);
+  Put(b, kRsrc + languages + 16, 0x407);
+  Put(b, kRsrc + languages + 20, leaf);
+  Put(b, kRsrc + leaf, 0x2000 + player);
+  Put(b, kRsrc + leaf + 4, 16);
+  std::memcpy(&b[0x200], kMarker, 16);
+  const auto value = static_cast<std::uint32_t>(b.size() - 16);
+  Put(b, 0x200 + 16, value);
+  Put(b, 0x200 + 20, ~value);
+  return b;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -137,10 +185,12 @@ int main(int argc, char** argv) {
   Bytes file;
   if (args.size() == 2 && args[0] == "many") {
     file = Many();
+  } else if (args.size() == 2 && args[0] == "names") {
+    file = Names();
   } else if (args.size() == 3 && (args[0] == "near" || args[0] == "dense")) {
     file = Large(std::stoull(args[2]), args[0] == "dense");
   } else {
-    std::cerr << "usage: hostile_pe many OUT.exe | hostile_pe near|dense OUT.exe MIB\n";
+    std::cerr << "usage: hostile_pe many|names OUT.exe | hostile_pe near|dense OUT.exe MIB\n";
     return 2;
   }
   std::ofstream out(args[1], std::ios::binary);

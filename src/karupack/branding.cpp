@@ -5,7 +5,7 @@
 
 #include "format/karu_format.h"
 #include "karupack/errors.h"
-#include "karupack/system.h"
+#include "karupack/input_source.h"
 #include "seal/branding.h"
 #include "seal/pe_resources.h"
 
@@ -29,11 +29,7 @@ std::vector<std::uint8_t> ReadSmallFile(const fs::path& file, std::uint64_t limi
         file, std::string("too large for ") + what + " (" + std::to_string(in.Size()) + " bytes)");
   }
   std::vector<std::uint8_t> bytes(in.Size());
-  for (std::span<std::uint8_t> rest(bytes); !rest.empty();) {
-    const std::size_t got = in.Read(rest);
-    if (got == 0) throw Failure(file, "ended early: it changed while karupack read it");
-    rest = rest.subspan(got);
-  }
+  InputSource(in).Read(0, bytes);
   return bytes;
 }
 
@@ -96,7 +92,10 @@ std::optional<std::string> AddInfo(std::string_view keyValue, InfoLines& lines) 
 
 InfoLines ReadInfoFile(const fs::path& file) {
   const auto bytes = ReadSmallFile(file, kInfoMax, "an info file");
-  std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  return ParseInfoFile({reinterpret_cast<const char*>(bytes.data()), bytes.size()}, file);
+}
+
+InfoLines ParseInfoFile(std::string_view text, const fs::path& file) {
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   InfoLines lines;
   for (int number = 1; !text.empty(); ++number) {
@@ -112,8 +111,7 @@ InfoLines ReadInfoFile(const fs::path& file) {
   return lines;
 }
 
-std::vector<std::uint8_t> BrandLauncher(const fs::path& launcher, std::uint64_t launcherSize,
-                                        const std::optional<fs::path>& icon,
+std::vector<std::uint8_t> BrandLauncher(InputFile& launcher, const std::optional<fs::path>& icon,
                                         const InfoLines& info) {
   seal::Branding branding;
   if (icon) {
@@ -124,22 +122,22 @@ std::vector<std::uint8_t> BrandLauncher(const fs::path& launcher, std::uint64_t 
     }
   }
   if (!info.empty()) branding.version = VersionOf(info);
-  const auto bytes = ReadSmallFile(launcher, launcherSize, "the launcher");
-  if (bytes.size() != launcherSize) throw Failure(launcher, "changed while karupack read it");
+  std::vector<std::uint8_t> bytes(launcher.Size());
+  InputSource(launcher).Read(0, bytes);
   try {
     return seal::Brand(bytes, branding);
   } catch (const seal::SealError& error) {
-    throw Failure(launcher, std::string("cannot take an icon and version: ") + error.what());
+    throw Failure(launcher.Path(), std::string("cannot take an icon and version: ") + error.what());
   }
 }
 
-void DescribeLauncher(const fs::path& package, std::ostream& out, std::string_view indent,
+void DescribeLauncher(InputFile& package, std::ostream& out, std::string_view indent,
                       bool showMissing) {
   seal::ShownBranding shown;
   try {
-    shown = seal::ReadBranding(seal::FileSource(package));
+    shown = seal::ReadBranding(InputSource(package));
   } catch (const seal::SealError& error) {
-    throw Failure(package, std::string("the launcher's resources: ") + error.what());
+    throw Failure(package.Path(), std::string("the launcher's resources: ") + error.what());
   }
   if (!shown.icon.empty() || showMissing) {
     out << indent << "icon: " << (shown.icon.empty() ? "none" : seal::DescribeIcon(shown.icon))
@@ -156,17 +154,17 @@ void DescribeLauncher(const fs::path& package, std::ostream& out, std::string_vi
   }
 }
 
-std::optional<std::string> CheckSignature(const fs::path& package, std::uint64_t dataEnd) {
-  const seal::FileSource file(package);
+std::optional<std::string> CheckSignature(InputFile& package, std::uint64_t dataEnd) {
+  const InputSource file(package);
   std::optional<seal::FileRange> table;
   try {
     table = seal::CertificateTable(file);
   } catch (const seal::SealError& error) {
-    throw Failure(package, error.what());
+    throw Failure(package.Path(), error.what());
   }
   if (!table) return std::nullopt;
   const auto broken = [&](const std::string& why) {
-    return Failure(package, "the signature's frame is broken: " + why);
+    return Failure(package.Path(), "the signature's frame is broken: " + why);
   };
   if (table->offset + table->size != file.Size()) {
     throw broken(table->offset + table->size > file.Size()

@@ -30,14 +30,6 @@ struct Region {
   std::vector<format::Entry> entries;
 };
 
-void ReadExactly(InputFile& file, std::span<std::uint8_t> into) {
-  while (!into.empty()) {
-    const std::size_t got = file.Read(into);
-    if (got == 0) throw Failure(file.Path(), "ended early: it changed while karupack read it");
-    into = into.subspan(got);
-  }
-}
-
 // A package is a file that starts as a program does and carries a sealed
 // launcher; anything else is read as a bare data file. No data file starts
 // with "MZ": its first byte is a name's length, 32 at most.
@@ -48,10 +40,11 @@ Region Open(const fs::path& path, bool packageOnly) {
   if (got == 2 && head[0] == 'M' && head[1] == 'Z') {
     try {
       const InputSource source(region.file);
-      if (const auto problem = seal::PackageSealProblem(source)) {
+      const seal::LauncherFacts facts = seal::ReadLauncher(source);
+      if (const auto problem = seal::PackageSealProblem(facts, source.Size())) {
         throw Failure(path, "the launcher part is not sealed right: " + *problem);
       }
-      region.launcher = seal::ReadLauncher(source).ImageSize();
+      region.launcher = facts.ImageSize();
       region.start = *region.launcher;
     } catch (const seal::SealError& error) {
       throw Failure(path, std::string("not a package: ") + error.what());
@@ -70,8 +63,7 @@ Region Open(const fs::path& path, bool packageOnly) {
                   std::to_string(format::kDirectorySize));
   }
   std::vector<std::uint8_t> directory(format::kDirectorySize);
-  region.file.Seek(region.start);
-  ReadExactly(region.file, directory);
+  InputSource(region.file).Read(region.start, directory);
   try {
     region.entries = format::ParseDirectory(directory, region.size);
   } catch (const format::FormatError& error) {
@@ -125,7 +117,7 @@ std::string Pad(std::string_view utf8, std::size_t width) {
 }  // namespace
 
 void List(const fs::path& input, std::ostream& out) {
-  const Region region = Open(input, false);
+  Region region = Open(input, false);
   std::vector<std::array<std::string, 4>> rows = {{"name", "caption", "size", "position"}};
   std::uint64_t total = 0;
   for (const format::Entry& e : region.entries) {
@@ -146,7 +138,7 @@ void List(const fs::path& input, std::ostream& out) {
     line.erase(line.find_last_not_of(' ') + 1);
     out << line << "\n";
   }
-  if (region.launcher) DescribeLauncher(input, out, "", false);
+  if (region.launcher) DescribeLauncher(region.file, out, "", false);
 }
 
 void Extract(const fs::path& input, const fs::path& folder, std::ostream& out) {
@@ -182,7 +174,7 @@ void Extract(const fs::path& input, const fs::path& folder, std::ostream& out) {
 }
 
 void Verify(const fs::path& package, std::ostream& out) {
-  const Region region = Open(package, true);
+  Region region = Open(package, true);
   CheckNames(package, region.entries);
   if (region.file.Size() >= kPackageLimit) {
     throw Failure(package, "the package is " + std::to_string(region.file.Size()) +
@@ -190,13 +182,14 @@ void Verify(const fs::path& package, std::ostream& out) {
                                "stay below 2 GiB");
   }
   const std::uint64_t end = BodiesEnd(region);
-  // Everything is checked before the verdict is written.
-  if (const auto problem = seal::ImageProblem(seal::FileSource(package))) {
+  // Everything is checked before the verdict is written, all of it through
+  // the file opened once.
+  if (const auto problem = seal::ImageProblem(InputSource(region.file))) {
     throw Failure(package, "the launcher part would not load: " + *problem);
   }
   std::ostringstream launcher;
-  DescribeLauncher(package, launcher, "  ", true);
-  const auto signature = CheckSignature(package, region.start + end);
+  DescribeLauncher(region.file, launcher, "  ", true);
+  const auto signature = CheckSignature(region.file, region.start + end);
   out << ShownPath(package) << ": OK: sealed launcher of " << *region.launcher << " bytes, "
       << region.entries.size() << " files, " << end - format::kDirectorySize << " bytes of data";
   if (end < region.size) out << ", " << region.size - end << " bytes after the last file";

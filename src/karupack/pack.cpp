@@ -122,23 +122,29 @@ void ApplyCaptions(const fs::path& file, std::vector<Source>& sources) {
   }
 }
 
-// The sealed launcher's image size: where the data region will begin.
-std::uint64_t CheckLauncher(const fs::path& launcher, bool chosen) {
+// The launcher, opened once: checked, branded and copied through this one
+// file.
+InputFile OpenLauncher(const fs::path& launcher, bool chosen) {
   std::error_code error;
   if (!fs::exists(launcher, error)) {
     throw Failure(launcher, chosen ? "no such launcher"
                                    : "no launcher here; build the win32 preset, set "
                                      "TURV_LAUNCHER or give one with -l");
   }
-  InputFile file(launcher);
-  const InputSource source(file);
+  return InputFile(launcher);
+}
+
+// The sealed launcher's image size: where the data region will begin.
+std::uint64_t CheckLauncher(InputFile& launcher) {
+  const InputSource source(launcher);
   try {
-    if (const auto problem = seal::SealProblem(source)) {
-      throw Failure(launcher, "not a launcher to pack with: " + *problem);
+    const seal::LauncherFacts facts = seal::ReadLauncher(source);
+    if (const auto problem = seal::SealProblem(facts, source.Size())) {
+      throw Failure(launcher.Path(), "not a launcher to pack with: " + *problem);
     }
-    return seal::ReadLauncher(source).ImageSize();
+    return facts.ImageSize();
   } catch (const seal::SealError& sealError) {
-    throw Failure(launcher, std::string("not a launcher to pack with: ") + sealError.what());
+    throw Failure(launcher.Path(), std::string("not a launcher to pack with: ") + sealError.what());
   }
 }
 
@@ -169,10 +175,11 @@ void CheckOutput(const PackOptions& options, const fs::path& launcher,
 
 Packed Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) {
   const fs::path launcher = options.launcher ? *options.launcher : DefaultLauncher();
-  std::uint64_t imageSize = CheckLauncher(launcher, options.launcher.has_value());
+  InputFile launcherFile = OpenLauncher(launcher, options.launcher.has_value());
+  std::uint64_t imageSize = CheckLauncher(launcherFile);
   std::optional<std::vector<std::uint8_t>> branded;
   if (options.icon || !options.info.empty()) {
-    branded = BrandLauncher(launcher, imageSize, options.icon, options.info);
+    branded = BrandLauncher(launcherFile, options.icon, options.info);
     imageSize = branded->size();
   }
 
@@ -210,11 +217,8 @@ Packed Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) 
   if (branded) {
     transfer.Write(pending.Out(), *branded);
   } else {
-    InputFile image(launcher);
-    if (image.Size() != imageSize) {
-      throw Failure(launcher, "changed while karupack was reading it");
-    }
-    transfer.Copy(image, pending.Out(), imageSize);
+    launcherFile.Seek(0);
+    transfer.Copy(launcherFile, pending.Out(), imageSize);
   }
   transfer.Write(pending.Out(), directory);
   for (const Source& source : sources) {

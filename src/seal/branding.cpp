@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <map>
 
 #include "seal/pe_resources.h"
 
@@ -422,13 +423,19 @@ ShownBranding ReadBranding(const ByteSource& file) {
     if (directory.size() < 6 || directory.size() < 6 + 14 * std::size_t{Le(directory, 4, 2)}) {
       throw SealError("damaged icon group");
     }
+    // The images by id, the first of each in the tree's order: a group may
+    // name 65,535 of them.
+    std::map<std::uint16_t, const ResourceEntry*> images;
+    for (const ResourceEntry& e : entries) {
+      if (IsId(e.type, kRtIcon) && std::holds_alternative<std::uint16_t>(e.name)) {
+        images.emplace(std::get<std::uint16_t>(e.name), &e);
+      }
+    }
     for (std::size_t i = 0; i < Le(directory, 4, 2); ++i) {
       const std::size_t at = 6 + 14 * i;
-      const auto id = static_cast<std::uint16_t>(Le(directory, at + 12, 2));
-      const auto image = std::find_if(entries.begin(), entries.end(), [&](const auto& e) {
-        return IsId(e.type, kRtIcon) && IsId(e.name, id);
-      });
-      if (image == entries.end()) throw SealError("the icon group names a missing image");
+      const auto found = images.find(static_cast<std::uint16_t>(Le(directory, at + 12, 2)));
+      if (found == images.end()) throw SealError("the icon group names a missing image");
+      const ResourceEntry* image = found->second;
       IconImage icon;
       icon.width = directory[at] != 0 ? directory[at] : 256;
       icon.height = directory[at + 1] != 0 ? directory[at + 1] : 256;

@@ -1,135 +1,19 @@
+// The seal reader: finds a launcher's player resource and seal record, and
+// seals it. Portable; it reads the file only through a ByteSource.
 #include "seal/launcher_image.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <vector>
 
+#include "seal/pe_image.h"
 #include "seal/seal_record.h"
 
 namespace turv::seal {
 
 namespace {
 
-constexpr std::uint32_t kRcData = 10;
 constexpr std::size_t kScanBlock = 64 * 1024;
-// The most sections the Windows loader takes.
-constexpr std::uint32_t kMaxSections = 96;
-
-std::uint32_t Le(std::span<const std::uint8_t> b, std::size_t at, int width) {
-  std::uint32_t v = 0;
-  for (int i = width - 1; i >= 0; --i) v = (v << 8) | b[at + static_cast<std::size_t>(i)];
-  return v;
-}
-
-std::uint32_t ReadLe(const ByteSource& file, std::uint64_t offset, int width) {
-  std::array<std::uint8_t, 4> bytes{};
-  if (offset + static_cast<std::uint64_t>(width) > file.Size()) {
-    throw SealError("not a Windows program: its headers are cut short");
-  }
-  file.Read(offset, std::span(bytes).first(static_cast<std::size_t>(width)));
-  return Le(bytes, 0, width);
-}
-
-struct Section {
-  std::uint32_t virtualAddress, virtualSize, rawSize, rawOffset;
-  std::uint64_t RawEnd() const { return std::uint64_t{rawOffset} + rawSize; }
-};
-
-struct Headers {
-  std::vector<Section> sections;
-  std::uint32_t resourceRva = 0;
-  std::uint64_t checksumOffset = 0;
-};
-
-Headers ReadHeaders(const ByteSource& file) {
-  if (file.Size() < 64 || ReadLe(file, 0, 2) != 0x5A4D) {
-    throw SealError("not a Windows program (no MZ header)");
-  }
-  const std::uint64_t pe = ReadLe(file, 0x3C, 4);
-  if (ReadLe(file, pe, 4) != 0x00004550) throw SealError("not a Windows program (no PE header)");
-  const std::uint32_t sectionCount = ReadLe(file, pe + 6, 2);
-  const std::uint32_t optionalSize = ReadLe(file, pe + 20, 2);
-  const std::uint64_t optional = pe + 24;
-  const std::uint32_t magic = ReadLe(file, optional, 2);
-  if (magic != 0x10B && magic != 0x20B) throw SealError("not a Windows program (unknown header)");
-  const std::uint64_t directories = optional + (magic == 0x10B ? 96 : 112);
-  const std::uint32_t directoryCount = ReadLe(file, directories - 4, 4);
-
-  Headers headers;
-  headers.checksumOffset = optional + 64;
-  if (directoryCount > 2) headers.resourceRva = ReadLe(file, directories + 2 * 8, 4);
-  // What the Windows loader refuses is refused here too; it also bounds the
-  // marker search to one pass over the file, whatever the headers say.
-  if (sectionCount > kMaxSections) {
-    throw SealError("the program has " + std::to_string(sectionCount) +
-                    " sections; Windows loads at most " + std::to_string(kMaxSections));
-  }
-  const std::uint64_t table = optional + optionalSize;
-  for (std::uint32_t i = 0; i < sectionCount; ++i) {
-    const std::uint64_t at = table + std::uint64_t{i} * 40;
-    const Section s{ReadLe(file, at + 12, 4), ReadLe(file, at + 8, 4), ReadLe(file, at + 16, 4),
-                    ReadLe(file, at + 20, 4)};
-    if (s.rawSize != 0 && s.RawEnd() > file.Size()) {
-      throw SealError("section " + std::to_string(i + 1) + " runs past the end of the file");
-    }
-    headers.sections.push_back(s);
-  }
-  std::vector<std::size_t> order;
-  for (std::size_t i = 0; i < headers.sections.size(); ++i) {
-    if (headers.sections[i].rawSize != 0) order.push_back(i);
-  }
-  const auto& sections = headers.sections;
-  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    return sections[a].rawOffset < sections[b].rawOffset;
-  });
-  for (std::size_t k = 1; k < order.size(); ++k) {
-    if (sections[order[k - 1]].RawEnd() > sections[order[k]].rawOffset) {
-      const auto [first, second] = std::minmax(order[k - 1], order[k]);
-      throw SealError("sections " + std::to_string(first + 1) + " and " +
-                      std::to_string(second + 1) + " overlap in the file");
-    }
-  }
-  return headers;
-}
-
-const Section* SectionOf(const Headers& headers, std::uint32_t rva) {
-  for (const Section& s : headers.sections) {
-    const std::uint32_t extent = std::max(s.virtualSize, s.rawSize);
-    if (rva >= s.virtualAddress && rva - s.virtualAddress < extent) return &s;
-  }
-  return nullptr;
-}
-
-std::uint64_t OffsetOf(const Headers& headers, std::uint32_t rva) {
-  const Section* s = SectionOf(headers, rva);
-  if (s == nullptr || rva - s->virtualAddress >= s->rawSize) {
-    throw SealError("damaged resources: an address outside the file");
-  }
-  return std::uint64_t{s->rawOffset} + (rva - s->virtualAddress);
-}
-
-// The directory entry with the given integer id, as an offset into the
-// resource section (with the subdirectory bit); nothing when absent. The
-// entries are read in one piece: a directory may claim 65,535 of them.
-std::optional<std::uint32_t> FindEntry(const ByteSource& file, std::uint64_t base,
-                                       std::uint32_t directory, std::optional<std::uint32_t> id) {
-  const std::uint64_t at = base + directory;
-  const std::uint32_t named = ReadLe(file, at + 12, 2);
-  const std::uint32_t ids = ReadLe(file, at + 14, 2);
-  const std::uint64_t first = at + 16 + std::uint64_t{named} * 8;
-  if (first > file.Size()) throw SealError("not a Windows program: its headers are cut short");
-  std::vector<std::uint8_t> entries(static_cast<std::size_t>(
-      std::min<std::uint64_t>(std::uint64_t{ids} * 8, file.Size() - first)));
-  if (!entries.empty()) file.Read(first, entries);
-  for (std::size_t entry = 0; entry < std::size_t{ids} * 8; entry += 8) {
-    if (entry + 8 > entries.size()) {
-      throw SealError("not a Windows program: its headers are cut short");
-    }
-    if (!id || Le(entries, entry, 4) == *id) return Le(entries, entry + 4, 4);
-  }
-  return std::nullopt;
-}
 
 std::uint32_t Subdirectory(std::optional<std::uint32_t> entry, const char* what) {
   if (!entry) throw SealError(std::string("no player resource (") + what + " missing)");
@@ -144,12 +28,12 @@ std::uint32_t Subdirectory(std::optional<std::uint32_t> entry, const char* what)
 // file and do not overlap, so each byte is read once, but for the 15 bytes
 // each block reads beyond its end to hold a marker that starts in it (one
 // starting later cannot end within the block: the next block finds it).
-std::vector<std::uint64_t> FindMarker(const ByteSource& file, const Headers& headers,
-                                      const Section* resources) {
+std::vector<std::uint64_t> FindMarker(const ByteSource& file, const PeHeaders& headers,
+                                      const PeSection& resources) {
   std::vector<std::uint64_t> found;
   std::vector<std::uint8_t> block(kScanBlock + sizeof kMarker - 1);
-  for (const Section& s : headers.sections) {
-    if (&s == resources) continue;
+  for (const PeSection& s : headers.sections) {
+    if (&s == &resources) continue;
     for (std::uint64_t at = s.rawOffset; at < s.RawEnd(); at += kScanBlock) {
       const auto n =
           static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), s.RawEnd() - at));
@@ -172,7 +56,8 @@ void MemorySource::Read(std::uint64_t offset, std::span<std::uint8_t> into) cons
   if (offset > bytes_.size() || into.size() > bytes_.size() - offset) {
     throw SealError("read past the end of the file");
   }
-  std::memcpy(into.data(), bytes_.data() + offset, into.size());
+  // An empty resource is read as nothing: memcpy takes no null pointer.
+  if (!into.empty()) std::memcpy(into.data(), bytes_.data() + offset, into.size());
 }
 
 FileSource::FileSource(const std::filesystem::path& path) : stream_(path, std::ios::binary) {
@@ -191,56 +76,56 @@ void FileSource::Read(std::uint64_t offset, std::span<std::uint8_t> into) const 
 }
 
 LauncherFacts ReadLauncher(const ByteSource& file) {
-  const Headers headers = ReadHeaders(file);
+  const PeHeaders headers = ReadHeaders(file);
   LauncherFacts facts;
-  facts.checksumOffset = headers.checksumOffset;
-  for (const Section& s : headers.sections) {
+  facts.checksumOffset = headers.ChecksumOffset();
+  for (const PeSection& s : headers.sections) {
     // Windows ignores where a section without bytes in the file would start.
     if (s.rawSize != 0) facts.sectionsEnd = std::max(facts.sectionsEnd, s.RawEnd());
   }
-  if (headers.resourceRva == 0)
-    throw SealError("no player resource (the program has no resources)");
-  const Section* resources = SectionOf(headers, headers.resourceRva);
-  const std::uint64_t base = OffsetOf(headers, headers.resourceRva);
-
+  const auto tree = ResourceTree::Of(file, headers);
+  if (!tree) throw SealError("no player resource (the program has no resources)");
   const std::uint32_t types = 0;
-  const std::uint32_t names = Subdirectory(FindEntry(file, base, types, kRcData), "RCDATA");
-  const std::uint32_t languages =
-      Subdirectory(FindEntry(file, base, names, kPlayerResourceId), "RCDATA 1000");
-  const auto leaf = FindEntry(file, base, languages, std::nullopt);
+  const std::uint32_t names = Subdirectory(tree->Find(types, kRtRcData), "RCDATA");
+  const std::uint32_t languages = Subdirectory(tree->Find(names, kPlayerResourceId), "RCDATA 1000");
+  const auto leaf = tree->Find(languages, std::nullopt);
   if (!leaf || (*leaf & 0x80000000u) != 0)
     throw SealError("no player resource (no data for RCDATA 1000)");
-  const std::uint32_t dataRva = ReadLe(file, base + *leaf, 4);
-  facts.playerSize = ReadLe(file, base + *leaf + 4, 4);
-  facts.playerOffset = OffsetOf(headers, dataRva);
-  if (facts.playerOffset + facts.playerSize > file.Size()) {
-    throw SealError("damaged resources: the player resource runs past the end of the file");
-  }
+  const ResourceEntry player = tree->Data(*leaf);
+  facts.playerSize = player.size;
+  facts.playerOffset = player.offset;
 
-  const auto markers = FindMarker(file, headers, resources);
+  const auto markers = FindMarker(file, headers, tree->Section());
   if (markers.empty()) throw SealError("no seal record: not a turv launcher");
   if (markers.size() > 1) throw SealError("more than one seal record");
   facts.recordOffset = markers.front();
-  facts.imageLessPlayer = ReadLe(file, facts.recordOffset + 16, 4);
-  const std::uint32_t check = ReadLe(file, facts.recordOffset + 20, 4);
+  facts.imageLessPlayer = static_cast<std::uint32_t>(ReadLe(file, facts.recordOffset + 16, 4));
+  const auto check = static_cast<std::uint32_t>(ReadLe(file, facts.recordOffset + 20, 4));
   facts.sealed = facts.imageLessPlayer != 0 && check == ~facts.imageLessPlayer;
   return facts;
 }
 
 std::optional<std::string> SealProblem(const ByteSource& file) {
-  const LauncherFacts facts = ReadLauncher(file);
+  return SealProblem(ReadLauncher(file), file.Size());
+}
+
+std::optional<std::string> SealProblem(const LauncherFacts& facts, std::uint64_t fileSize) {
   if (!facts.sealed) return "the launcher is not sealed";
-  if (facts.ImageSize() != file.Size()) {
+  if (facts.ImageSize() != fileSize) {
     return "the sealed image size " + std::to_string(facts.ImageSize()) +
-           " does not match the file size " + std::to_string(file.Size());
+           " does not match the file size " + std::to_string(fileSize);
   }
   return std::nullopt;
 }
 
 std::optional<std::string> PackageSealProblem(const ByteSource& package) {
-  const LauncherFacts facts = ReadLauncher(package);
+  return PackageSealProblem(ReadLauncher(package), package.Size());
+}
+
+std::optional<std::string> PackageSealProblem(const LauncherFacts& facts,
+                                              std::uint64_t packageSize) {
   if (!facts.sealed) return "the launcher is not sealed";
-  if (facts.ImageSize() > package.Size()) {
+  if (facts.ImageSize() > packageSize) {
     return "the sealed image size " + std::to_string(facts.ImageSize()) +
            " lies beyond the end of the package";
   }

@@ -70,10 +70,13 @@ LauncherFacts ReadLauncher(const ByteSource& file);
 // Why a bare launcher file is not sealed right, or nothing when it is: the
 // sealed value must equal the file's size less the player's size.
 std::optional<std::string> SealProblem(const ByteSource& file);
+std::optional<std::string> SealProblem(const LauncherFacts& facts, std::uint64_t fileSize);
 
 // Why a package's launcher part is not sealed right, or nothing: sealed, and
 // the image it states lies within the package and holds all its sections.
 std::optional<std::string> PackageSealProblem(const ByteSource& package);
+std::optional<std::string> PackageSealProblem(const LauncherFacts& facts,
+                                              std::uint64_t packageSize);
 
 // Seals a launcher held in memory: writes the value (size less player size)
 // and its check into the record, and renews the header checksum.

@@ -11,21 +11,11 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <variant>
 #include <vector>
 
-#include "seal/launcher_image.h"
+#include "seal/pe_image.h"
 
 namespace turv::seal {
-
-inline constexpr std::uint16_t kRtIcon = 3;
-inline constexpr std::uint16_t kRtRcData = 10;
-inline constexpr std::uint16_t kRtGroupIcon = 14;
-inline constexpr std::uint16_t kRtVersion = 16;
-
-// A type or name in the resource tree: a name (UTF-16) or an integer id.
-// Named entries sort before ids, as the tree keeps them.
-using ResourceKey = std::variant<std::u16string, std::uint16_t>;
 
 struct Resource {
   ResourceKey type;
@@ -33,16 +23,6 @@ struct Resource {
   std::uint16_t language = 0;
   std::uint32_t codePage = 0;
   std::vector<std::uint8_t> data;
-};
-
-// Where one resource's bytes lie in the file.
-struct ResourceEntry {
-  ResourceKey type;
-  ResourceKey name;
-  std::uint16_t language = 0;
-  std::uint32_t codePage = 0;
-  std::uint64_t offset = 0;
-  std::uint32_t size = 0;
 };
 
 // Every resource of a program file, in the tree's order (empty when it has

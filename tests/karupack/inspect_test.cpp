@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "fixture.h"
+#include "test_icon.h"
 
 namespace turv::karupack::testing {
 namespace {
@@ -169,6 +170,42 @@ TEST_F(PackerTest, RefusesInputsThatAreNoRegularFilesWithoutWaiting) {
   EXPECT_THAT(Karupack({"list", Dir().string()}), FailedWith("not a regular file (a folder)"));
   EXPECT_FALSE(fs::exists(out));
   EXPECT_FALSE(fs::exists(Dir() / "x"));
+}
+
+// Each input is opened once and read through that one open file: a file
+// swapped by name in between (for a pipe, say) is never read, nor waited on.
+TEST_F(PackerTest, OpensEachInputOnce) {
+  if (!HaveTool("strace")) GTEST_SKIP() << "strace is needed (scripts/setup installs it)";
+  Write("in/a.txt", "a");
+  const fs::path captions = Write("captions.txt", "a.txt\tEine Folie\n");
+  const fs::path icon = Write("Kurs.ico", testicon::Icon({{16, 0xFF'00'00'00}}));
+  const fs::path package = Dir() / "Kurs.exe";
+  const fs::path log = Dir() / "opens.log";
+  // How often the run opened each path.
+  const auto opens = [&](const std::vector<std::string>& args) {
+    RunOptions options;
+    options.env = {"ASAN_OPTIONS=detect_leaks=0"};  // LeakSanitizer does not run under ptrace
+    options.under = {"strace", "-f", "-qq", "-e", "trace=open,openat", "-o", log.string()};
+    const Outcome outcome = Karupack(args, options);
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    std::map<std::string, int> count;
+    std::ifstream in(log);
+    for (std::string line; std::getline(in, line);) {
+      const auto start = line.find('"');
+      if (start != std::string::npos)
+        ++count[line.substr(start + 1, line.find('"', start + 1) - start - 1)];
+    }
+    return count;
+  };
+  auto packed = opens({"pack", "-q", "-l", Launcher().string(), "-o", package.string(), "-c",
+                       captions.string(), "--icon", icon.string(), "--info", "ProductName=Kurs",
+                       (Dir() / "in").string()});
+  for (const fs::path& input : {Launcher(), captions, icon, Dir() / "in" / "a.txt"}) {
+    EXPECT_EQ(packed[input.string()], 1) << input;
+  }
+  for (const char* command : {"list", "verify"}) {
+    EXPECT_EQ(opens({command, package.string()})[package.string()], 1) << command;
+  }
 }
 
 // Whether UTF-8 text holds a control character a terminal would act on,

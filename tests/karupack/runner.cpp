@@ -43,7 +43,8 @@ Child::Child(const std::vector<std::string>& args, const RunOptions& options)
     if (std::strncmp(*e, "TURV_LAUNCHER=", 14) != 0) env.emplace_back(*e);
   }
   env.insert(env.end(), options.env.begin(), options.env.end());
-  std::vector<std::string> argv = {KARUPACK_PROGRAM};
+  std::vector<std::string> argv = options.under;
+  argv.push_back(KARUPACK_PROGRAM);
   argv.insert(argv.end(), args.begin(), args.end());
   // Prepared before fork: the child only calls what is safe there.
   const std::string folder = options.folder.string();
@@ -67,7 +68,7 @@ Child::Child(const std::vector<std::string>& args, const RunOptions& options)
       ::signal(SIGXFSZ, SIG_IGN);  // a write beyond the limit fails instead
     }
     if (!folder.empty() && ::chdir(folder.c_str()) != 0) ::_exit(126);
-    ::execve(argp[0], argp.data(), envp.data());
+    ::execvpe(argp[0], argp.data(), envp.data());
     ::_exit(127);
   }
   if (slave >= 0) ::close(slave);

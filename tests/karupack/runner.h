@@ -31,6 +31,7 @@ struct RunOptions {
   bool stderrTerminal = false;        // stderr on a pseudo terminal
   unsigned timeLimit = 120;           // seconds; a program still running then is killed
   std::filesystem::path folder;       // its current folder; empty: ours
+  std::vector<std::string> under;     // a program (found on PATH) that runs it: strace, say
 };
 
 inline RunOptions WithEnv(const std::string& setting) {

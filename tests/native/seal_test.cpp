@@ -34,9 +34,11 @@ Bytes MakeLauncher(const Bytes& player, std::uint32_t checksum = 0) {
   Put(b, 0x3C, 64);
   Put(b, 64, 0x00004550);
   Put(b, 68, 0x14C, 2);
-  Put(b, 70, 2, 2);      // sections
-  Put(b, 84, 224, 2);    // optional header size
-  Put(b, 88, 0x10B, 2);  // PE32
+  Put(b, 70, 2, 2);         // sections
+  Put(b, 84, 224, 2);       // optional header size
+  Put(b, 88, 0x10B, 2);     // PE32
+  Put(b, 88 + 32, 0x1000);  // section alignment
+  Put(b, 88 + 36, 0x200);   // file alignment
   Put(b, kChecksumAt, checksum);
   Put(b, 88 + 92, 16);           // directories
   Put(b, 88 + 96 + 16, 0x2000);  // resources
