@@ -28,14 +28,6 @@ constexpr std::uint32_t k16 = 0xFF'10'20'30, k32 = 0xFF'C0'40'20, k48 = 0xFF'20'
 const std::vector<testicon::Image> kImages = {
     {16, k16}, {32, k32}, {48, k48}, {256, 0xFF'20'80'F0, true}};
 
-std::wstring Wide(const std::string& text, UINT codePage = CP_UTF8) {
-  const int n =
-      ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  return wide;
-}
-
 // An icon's colour bitmap: its size, and the colour in its middle as RGB.
 struct Drawn {
   int width = 0, height = 0;
@@ -70,7 +62,7 @@ COLORREF Rgb(std::uint32_t argb) {
 // A version string as the file's properties show it: through the first
 // translation the file lists.
 std::wstring VersionString(const std::string& file, const wchar_t* key) {
-  const std::wstring path = Wide(file, CP_ACP);
+  const std::wstring path = Wide(file);
   std::vector<std::uint8_t> block(::GetFileVersionInfoSizeW(path.c_str(), nullptr));
   if (block.empty() ||
       !::GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data())) {
@@ -93,7 +85,7 @@ std::wstring VersionString(const std::string& file, const wchar_t* key) {
 }
 
 VS_FIXEDFILEINFO FixedInfo(const std::string& file) {
-  const std::wstring path = Wide(file, CP_ACP);
+  const std::wstring path = Wide(file);
   std::vector<std::uint8_t> block(::GetFileVersionInfoSizeW(path.c_str(), nullptr));
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;

@@ -86,11 +86,7 @@ std::wstring Wide(const std::string& text, unsigned codePage) {
 }
 
 std::uint32_t RunToEnd(const std::string& commandLine) {
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, commandLine.data(),
-                                      static_cast<int>(commandLine.size()), nullptr, 0);
-  std::wstring line(static_cast<std::size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, commandLine.data(), static_cast<int>(commandLine.size()),
-                        line.data(), n);
+  std::wstring line = Wide(commandLine, CP_UTF8);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
