@@ -3,10 +3,11 @@
 # unpacks each into an empty folder and packs the sample with what is
 # inside: the Windows karupack.exe under Wine, the Linux karupack as it is,
 # each taking the turv.exe beside it.
-#   release_test.sh WIN32_BUILD LINUX_BUILD WORK
+#   release_test.sh WIN32_BUILD LINUX_BUILD NATIVE_BUILD WORK
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-win32="$(realpath "$1")" linux="$(realpath -m "$2")" work="$(realpath -m "$3")"
+win32="$(realpath "$1")" linux="$(realpath -m "$2")" native="$(realpath -m "$3")"
+work="$(realpath -m "$4")"
 fail() { printf 'release test: %s\n' "$*" >&2; exit 1; }
 
 rm -rf "$work"
@@ -30,16 +31,24 @@ done
 unset TURV_LAUNCHER
 info=(--info "ProductName=Farben und Formen" --info FileVersion="$version")
 
-# Linux: karupack, without sanitizers, with turv.exe beside it.
+# Linux: karupack, static and without sanitizers, with turv.exe beside it.
+# It runs on any x86-64 Linux: no program interpreter, no shared library
+# (a sanitizer build would need its runtime's).
 mkdir "$work/linux"
 tar -xzf "$work/dist/turv-$version-linux-x86_64.tar.gz" -C "$work/linux"
 cd "$work/linux/turv-$version-linux-x86_64"
 [ "$(./karupack --version)" = "karupack $version" ] || fail "karupack --version: $(./karupack --version)"
-if ldd ./karupack | grep -q -e asan -e ubsan; then fail "the Linux karupack is a sanitizer build"; fi
+if readelf -l ./karupack | grep -q INTERP; then fail "the Linux karupack needs a program interpreter"; fi
+needed="$(readelf -d ./karupack | grep NEEDED || true)"
+[ -z "$needed" ] || fail "the Linux karupack needs shared libraries: $needed"
 ./karupack pack -q -o Kurs.exe -c sample/captions.txt --icon sample/icon.ico "${info[@]}" \
   sample/slides
 ./karupack verify Kurs.exe >verify.txt || fail "the Linux package does not verify"
 grep -q "ProductName: Farben und Formen" verify.txt || fail "the Linux package is not branded"
+# The static build packs as the native build does.
+"$native/bin/karupack" pack -q -l turv.exe -o native.exe -c sample/captions.txt \
+  --icon sample/icon.ico "${info[@]}" sample/slides
+cmp Kurs.exe native.exe || fail "the release's and the native build's karupack packed differently"
 
 # Windows: karupack.exe with turv.exe and lumirax.exe beside it.
 mkdir "$work/windows"
