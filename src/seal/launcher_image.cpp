@@ -60,6 +60,12 @@ void MemorySource::Read(std::uint64_t offset, std::span<std::uint8_t> into) cons
   if (!into.empty()) std::memcpy(into.data(), bytes_.data() + offset, into.size());
 }
 
+void RangeSource::Read(std::uint64_t offset, std::span<std::uint8_t> into) const {
+  if (offset > size_ || into.size() > size_ - offset)
+    throw SealError("read past the end of the file");
+  file_->Read(offset_ + offset, into);
+}
+
 FileSource::FileSource(const std::filesystem::path& path) : stream_(path, std::ios::binary) {
   if (!stream_) throw SealError("cannot open " + path.string());
   stream_.seekg(0, std::ios::end);
@@ -129,24 +135,43 @@ std::optional<std::string> PackageSealProblem(const LauncherFacts& facts,
     return "the sealed image size " + std::to_string(facts.ImageSize()) +
            " lies beyond the end of the package";
   }
-  if (facts.ImageSize() < facts.sectionsEnd) {
-    return "the sealed image size " + std::to_string(facts.ImageSize()) +
-           " cuts the launcher's own sections short";
+  // The data begin where the launcher image ends: a player swapped
+  // without sealing again moves that end, but not the sealed value.
+  if (facts.ImageSize() != facts.sectionsEnd) {
+    return "the seal does not match the player it carries: the data would begin at " +
+           std::to_string(facts.ImageSize()) + ", but the launcher image with its player of " +
+           std::to_string(facts.playerSize) + " bytes ends at " +
+           std::to_string(facts.sectionsEnd);
   }
   return std::nullopt;
 }
 
 std::uint32_t PeChecksum(std::span<const std::uint8_t> file, std::uint64_t checksumOffset) {
-  std::uint64_t sum = 0;
-  for (std::size_t i = 0; i < file.size(); i += 2) {
-    if (i == checksumOffset || i == checksumOffset + 2) continue;
-    std::uint32_t word = file[i];
-    if (i + 1 < file.size()) word |= std::uint32_t{file[i + 1]} << 8;
-    sum += word;
-    sum = (sum & 0xFFFF) + (sum >> 16);
+  // The 16-bit words summed with end-around carry: the same as summing
+  // 32-bit words into 64 bits and folding once, which is several times
+  // faster on a player of many megabytes. The checksum field counts as 0.
+  const auto sum = [](std::span<const std::uint8_t> bytes) {
+    std::uint64_t total = 0;
+    std::size_t i = 0;
+    for (; i + 4 <= bytes.size(); i += 4) {
+      total += std::uint32_t{bytes[i]} | std::uint32_t{bytes[i + 1]} << 8 |
+               std::uint32_t{bytes[i + 2]} << 16 | std::uint32_t{bytes[i + 3]} << 24;
+    }
+    for (int shift = 0; i < bytes.size(); ++i, shift += 8)
+      total += std::uint64_t{bytes[i]} << shift;
+    return total;
+  };
+  std::uint64_t total = 0;
+  if (checksumOffset % 2 == 0 && checksumOffset < file.size()) {
+    total = sum(file.first(static_cast<std::size_t>(checksumOffset)));
+    if (checksumOffset + 4 < file.size()) {
+      total += sum(file.subspan(static_cast<std::size_t>(checksumOffset) + 4));
+    }
+  } else {
+    total = sum(file);
   }
-  sum = (sum & 0xFFFF) + (sum >> 16);
-  return static_cast<std::uint32_t>(sum + file.size());
+  while (total >> 16 != 0) total = (total & 0xFFFF) + (total >> 16);
+  return static_cast<std::uint32_t>(total + file.size());
 }
 
 void Seal(std::span<std::uint8_t> file) {
