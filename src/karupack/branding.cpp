@@ -6,6 +6,7 @@
 #include "format/karu_format.h"
 #include "karupack/errors.h"
 #include "karupack/input_source.h"
+#include "karupack/transfer.h"
 #include "seal/player_image.h"
 
 namespace turv::karupack {
@@ -123,7 +124,7 @@ void CheckPlayer(InputFile& player, std::ostream& notes) {
 
 BrandedLauncher::BrandedLauncher(InputFile& launcher, const std::optional<fs::path>& icon,
                                  const InfoLines& info, InputFile* player)
-    : launcherFile_(launcher), launcher_(launcher) {
+    : launcherFile_(launcher), playerFile_(player), launcher_(launcher) {
   if (icon) {
     try {
       branding_.icon = seal::ParseIconFile(ReadSmallFile(*icon, kIconMax, "an icon file"));
@@ -140,15 +141,30 @@ BrandedLauncher::BrandedLauncher(InputFile& launcher, const std::optional<fs::pa
   }
 }
 
-std::vector<std::uint8_t> BrandedLauncher::Build() const {
+void BrandedLauncher::Build() {
   try {
-    return rewrite_->Build();
+    image_.emplace(rewrite_->Build());
   } catch (const seal::SealError& error) {
     throw Failure(launcherFile_.Path(), std::string("cannot take ") + What() + ": " + error.what());
-  } catch (const std::bad_alloc&) {
-    throw Failure(launcherFile_.Path(), "not enough memory to rewrite it (" +
-                                            std::to_string(rewrite_->Size()) + " bytes)");
   }
+}
+
+void BrandedLauncher::WriteTo(Transfer& transfer, OutputFile& out) {
+  std::uint64_t written = 0;
+  for (const seal::RewrittenImage::Piece& piece : image_->Pieces()) {
+    transfer.Write(out, std::vector<std::uint8_t>(piece.at - written, 0));
+    if (piece.from == nullptr) {
+      transfer.Write(out, piece.held);
+    } else {
+      // Ranges of the two files the image is read from, copied through the
+      // open files: the player read a second time, never held whole.
+      InputFile& file = piece.from == &launcher_ ? launcherFile_ : *playerFile_;
+      file.Seek(piece.offset);
+      transfer.Copy(file, out, piece.size);
+    }
+    written = piece.at + piece.Size();
+  }
+  transfer.Write(out, std::vector<std::uint8_t>(image_->Size() - written, 0));
 }
 
 // What the rewrite gives the launcher, for its messages.

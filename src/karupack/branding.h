@@ -18,6 +18,8 @@
 
 namespace turv::karupack {
 
+class Transfer;
+
 using InfoLines = std::vector<std::pair<std::string, std::string>>;
 
 // Takes one "KEY=VALUE" into lines; returns why it cannot, or nothing.
@@ -34,9 +36,10 @@ InfoLines ParseInfoFile(std::string_view text, const std::filesystem::path& file
 void CheckPlayer(InputFile& player, std::ostream& notes);
 
 // The opened launcher with the icon, version information and player given:
-// laid out first, so that its size is known before anything is read whole,
-// then built, sealed again. Failure naming the file that will not do. The
-// launcher and the player must stay open while it lives.
+// laid out first, so that its size is known before anything is read whole;
+// built and sealed again; then written out, the player and the resources
+// kept copied from their files. Failure naming the file that will not do.
+// The launcher and the player must stay open while it lives.
 class BrandedLauncher {
  public:
   BrandedLauncher(InputFile& launcher, const std::optional<std::filesystem::path>& icon,
@@ -45,16 +48,19 @@ class BrandedLauncher {
   BrandedLauncher& operator=(const BrandedLauncher&) = delete;
 
   std::uint64_t Size() const { return rewrite_->Size(); }
-  std::vector<std::uint8_t> Build() const;
+  void Build();
+  void WriteTo(Transfer& transfer, OutputFile& out);
   // "an icon, version information and a player"
   std::string What() const;
 
  private:
   InputFile& launcherFile_;
+  InputFile* playerFile_;
   InputSource launcher_;
   std::optional<InputSource> player_;
   seal::Branding branding_;
   std::optional<seal::LauncherRewrite> rewrite_;
+  std::optional<seal::RewrittenImage> image_;
 };
 
 // The opened package's launcher part: its icon sizes and version strings,

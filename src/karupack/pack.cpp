@@ -216,14 +216,15 @@ Packed Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) 
   for (const Source& source : sources) entries.push_back(source.entry);
   const std::vector<std::uint8_t> directory = format::BuildDirectory(entries);
 
-  const std::vector<std::uint8_t> image = branded ? branded->Build() : std::vector<std::uint8_t>();
+  // Sealed and checked before anything is written.
+  if (branded) branded->Build();
 
   Progress progress(notes, ShownPath(options.output.filename()), total,
                     !options.quiet && total > kProgressFrom && StderrIsTerminal());
   Transfer transfer(progress);
   PendingFile pending(options.output);
   if (branded) {
-    transfer.Write(pending.Out(), image);
+    branded->WriteTo(transfer, pending.Out());
   } else {
     launcherFile.Seek(0);
     transfer.Copy(launcherFile, pending.Out(), imageSize);

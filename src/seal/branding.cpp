@@ -449,7 +449,7 @@ LauncherRewrite PlanBranding(const ByteSource& launcher, const Branding& brandin
 
 std::vector<std::uint8_t> Brand(View launcher, const Branding& branding) {
   const MemorySource source(launcher);
-  return PlanBranding(source, branding).Build();
+  return PlanBranding(source, branding).Build().Bytes();
 }
 
 ShownBranding ReadBranding(const ByteSource& file) {

@@ -92,11 +92,22 @@ std::optional<std::string> PackageSealProblem(const ByteSource& package);
 std::optional<std::string> PackageSealProblem(const LauncherFacts& facts,
                                               std::uint64_t packageSize);
 
-// Seals a launcher held in memory: writes the value (size less player size)
-// and its check into the record, and renews the header checksum.
-void Seal(std::span<std::uint8_t> file);
+// A file that sealing can write into: a few bytes where the seal record
+// and the header checksum lie.
+class PatchableSource : public ByteSource {
+ public:
+  virtual void Patch(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
+};
 
-// The PE header checksum of a file whose checksum field is at checksumOffset.
+// Seals a launcher: writes the value (size less player size) and its check
+// into the record, and renews the header checksum. The build's sealing
+// tool seals a file in memory; the packer a launcher it rewrites.
+void Seal(std::span<std::uint8_t> file);
+void Seal(PatchableSource& file);
+
+// The PE header checksum of a file whose checksum field is at
+// checksumOffset, read once in blocks.
 std::uint32_t PeChecksum(std::span<const std::uint8_t> file, std::uint64_t checksumOffset);
+std::uint32_t PeChecksum(const ByteSource& file, std::uint64_t checksumOffset);
 
 }  // namespace turv::seal

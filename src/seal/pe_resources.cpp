@@ -263,30 +263,67 @@ std::uint64_t LauncherRewrite::MovedAddress(const PeSection& s) const {
          AlignUp(rsrc.virtualAddress + sectionSize_, headers_.sectionAlignment);
 }
 
-std::vector<std::uint8_t> LauncherRewrite::Build() const {
+RewrittenImage::RewrittenImage(std::vector<Piece> pieces, std::uint64_t size)
+    : pieces_(std::move(pieces)), size_(size) {}
+
+void RewrittenImage::Read(std::uint64_t offset, std::span<std::uint8_t> into) const {
+  if (offset > size_ || into.size() > size_ - offset)
+    throw SealError("read past the end of the file");
+  std::fill(into.begin(), into.end(), std::uint8_t{0});
+  const std::uint64_t end = offset + into.size();
+  // The first piece that ends behind offset; pieces lie in order, apart.
+  auto piece = std::partition_point(pieces_.begin(), pieces_.end(),
+                                    [&](const Piece& p) { return p.at + p.Size() <= offset; });
+  for (; piece != pieces_.end() && piece->at < end; ++piece) {
+    const std::uint64_t from = std::max(offset, piece->at);
+    const std::uint64_t to = std::min(end, piece->at + piece->Size());
+    const auto part =
+        into.subspan(static_cast<std::size_t>(from - offset), static_cast<std::size_t>(to - from));
+    if (piece->from != nullptr) {
+      piece->from->Read(piece->offset + (from - piece->at), part);
+    } else {
+      std::copy_n(piece->held.begin() + static_cast<std::ptrdiff_t>(from - piece->at), part.size(),
+                  part.begin());
+    }
+  }
+}
+
+void RewrittenImage::Patch(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  for (Piece& piece : pieces_) {
+    if (piece.from == nullptr && offset >= piece.at &&
+        offset + bytes.size() <= piece.at + piece.held.size()) {
+      std::copy(bytes.begin(), bytes.end(),
+                piece.held.begin() + static_cast<std::ptrdiff_t>(offset - piece.at));
+      return;
+    }
+  }
+  throw SealError("the seal lies outside the launcher's own bytes");
+}
+
+std::vector<std::uint8_t> RewrittenImage::Bytes() const {
+  std::vector<std::uint8_t> all(static_cast<std::size_t>(size_));
+  Read(0, all);
+  return all;
+}
+
+RewrittenImage LauncherRewrite::Build() {
   const PeHeaders& h = headers_;
   const PeSection& rsrc = h.sections[rsrc_];
   const std::uint64_t rawSize = AlignUp(sectionSize_, h.fileAlignment);
-  if (size_ > std::numeric_limits<std::size_t>::max()) {
-    throw SealError("the launcher would not fit in memory");
-  }
-  // Everything is read straight into its place: the headers and sections
-  // before the resources, the tree, each resource, the relocations.
-  std::vector<std::uint8_t> out(static_cast<std::size_t>(size_), 0);
-  const auto into = [&](std::uint64_t at, std::uint64_t count) {
-    return std::span(out).subspan(static_cast<std::size_t>(at), static_cast<std::size_t>(count));
-  };
-  launcher_->Read(0, into(0, rsrc.rawOffset));
-  std::copy(tree_.begin(), tree_.end(), out.begin() + rsrc.rawOffset);
+  // The headers and sections before the resources, the tree, each
+  // resource, the relocations: held where small or patched, else read
+  // from where they lie when the image is read.
+  std::vector<RewrittenImage::Piece> pieces(1);
+  pieces[0].held.resize(rsrc.rawOffset);
+  launcher_->Read(0, pieces[0].held);
+  pieces.push_back({rsrc.rawOffset, std::move(tree_)});
   for (const auto& [index, at] : placed_) {
-    const Resource& resource = resources_[index];
-    const auto place = into(rsrc.rawOffset + at, resource.Size());
-    if (resource.from != nullptr) {
-      resource.from->Read(resource.offset, place);
-    } else {
-      std::copy(resource.data.begin(), resource.data.end(), place.begin());
-    }
+    Resource& resource = resources_[index];
+    if (resource.Size() == 0) continue;
+    pieces.push_back({rsrc.rawOffset + at, std::move(resource.data), resource.from, resource.offset,
+                      resource.size});
   }
+  std::vector<std::uint8_t>& out = pieces[0].held;
   Put(out, rsrc.at + 8, sectionSize_);
   Put(out, rsrc.at + 16, rawSize);
   Put(out, h.directories[kResourceDirectory].at + 4, sectionSize_);
@@ -294,12 +331,13 @@ std::vector<std::uint8_t> LauncherRewrite::Build() const {
   if (rsrc_ + 1 < h.sections.size()) {
     const PeSection& s = h.sections[rsrc_ + 1];  // the relocations
     const std::uint64_t address = MovedAddress(s);
-    const std::uint64_t offset = MovedOffset(s);
-    launcher_->Read(s.rawOffset, into(offset, s.rawSize));
+    RewrittenImage::Piece relocations{MovedOffset(s), std::vector<std::uint8_t>(s.rawSize)};
+    launcher_->Read(s.rawOffset, relocations.held);
     Put(out, s.at + 12, address);
-    Put(out, s.at + 20, offset);
+    Put(out, s.at + 20, relocations.at);
     Put(out, h.directories[kRelocationDirectory].at, address);
     imageEnd = AlignUp(address + s.Extent(), h.sectionAlignment);
+    pieces.push_back(std::move(relocations));
   }
   Put(out, h.optional + 56, imageEnd);
   // As the linker counts it: the file-aligned raw sizes of the sections
@@ -312,15 +350,15 @@ std::vector<std::uint8_t> LauncherRewrite::Build() const {
   }
   Put(out, h.optional + 8, initialised);
 
-  Seal(out);
-  const MemorySource result(out);
-  if (auto problem = ImageProblem(result)) {
+  RewrittenImage image(std::move(pieces), size_);
+  Seal(image);
+  if (auto problem = ImageProblem(image)) {
     throw SealError("the rewritten launcher would not load: " + *problem);
   }
-  if (auto problem = SealProblem(result)) {
+  if (auto problem = SealProblem(image)) {
     throw SealError("the rewritten launcher does not check out: " + *problem);
   }
-  return out;
+  return image;
 }
 
 }  // namespace turv::seal

@@ -40,6 +40,38 @@ std::vector<std::uint8_t> ReadResource(const ByteSource& file, const ResourceEnt
 // A resource of the file, to be copied from where it lies.
 Resource KeptResource(const ByteSource& file, const ResourceEntry& entry);
 
+// A rewritten launcher as pieces: bytes held in memory (the headers and
+// the sections before the resources, the tree, small resources, the
+// relocations) and ranges of other files (the player, the resources kept),
+// in file order, zeros between them. It reads as the file it stands for
+// and takes the seal's patches into its held bytes, so a player of any size
+// is never held in memory: it is read for the checksum, and again when the
+// image is written out.
+class RewrittenImage : public PatchableSource {
+ public:
+  struct Piece {
+    std::uint64_t at = 0;  // where it lies in the image
+    std::vector<std::uint8_t> held;
+    const ByteSource* from = nullptr;  // or size bytes at offset of this file
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+    std::uint64_t Size() const { return from != nullptr ? size : held.size(); }
+  };
+
+  RewrittenImage(std::vector<Piece> pieces, std::uint64_t size);
+  std::uint64_t Size() const override { return size_; }
+  void Read(std::uint64_t offset, std::span<std::uint8_t> into) const override;
+  // Only into held bytes.
+  void Patch(std::uint64_t offset, std::span<const std::uint8_t> bytes) override;
+  const std::vector<Piece>& Pieces() const { return pieces_; }
+  // The whole image in memory.
+  std::vector<std::uint8_t> Bytes() const;
+
+ private:
+  std::vector<Piece> pieces_;
+  std::uint64_t size_;
+};
+
 // The launcher image with these resources in place of its own, laid out
 // anew: its size is known before a byte of the resources is read. The
 // launcher and every file a resource is read from must outlive it.
@@ -53,9 +85,9 @@ class LauncherRewrite {
   LauncherRewrite(const ByteSource& launcher, std::vector<Resource> resources);
 
   std::uint64_t Size() const { return size_; }
-  // The image written, each resource read once into its place, sealed and
-  // checked again as the build checks a launcher.
-  std::vector<std::uint8_t> Build() const;
+  // The image, sealed and checked again as the build checks a launcher.
+  // Once: the held resources move into it.
+  RewrittenImage Build();
 
  private:
   // Where the section behind the resources goes.
