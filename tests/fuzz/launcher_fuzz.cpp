@@ -163,7 +163,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const seal::MemorySource otherFile(other);
   seal::Branding swap;
   swap.player = &otherFile;
-  const std::vector<std::uint8_t> swapped = seal::Brand(launcher, swap);
+  // The resources kept (icons and version too, here) may be ones the
+  // writer refuses, two of one type, name and language, say.
+  std::vector<std::uint8_t> swapped;
+  try {
+    swapped = seal::Brand(launcher, swap);
+  } catch (const seal::SealError&) {
+    return 0;
+  }
   const seal::MemorySource carried(swapped);
   const auto now = seal::ReadLauncher(carried);
   FUZZ_CHECK(now.playerSize == other.size() && !seal::SealProblem(carried));
