@@ -6,8 +6,8 @@
 #include "format/karu_format.h"
 #include "karupack/errors.h"
 #include "karupack/input_source.h"
-#include "seal/branding.h"
-#include "seal/pe_resources.h"
+#include "karupack/transfer.h"
+#include "seal/player_image.h"
 
 namespace turv::karupack {
 
@@ -111,31 +111,81 @@ InfoLines ParseInfoFile(std::string_view text, const fs::path& file) {
   return lines;
 }
 
-std::vector<std::uint8_t> BrandLauncher(InputFile& launcher, const std::optional<fs::path>& icon,
-                                        const InfoLines& info) {
-  seal::Branding branding;
+void CheckPlayer(InputFile& player, std::ostream& notes) {
+  const seal::PlayerFacts facts = seal::ReadPlayer(InputSource(player));
+  if (facts.problem) {
+    throw Failure(player.Path(), "not a player to carry: " + *facts.problem);
+  }
+  if (facts.note) {
+    notes << "karupack: " << ShownPath(player.Path()) << ": note: an " << facts.kind << ": "
+          << *facts.note << "\n";
+  }
+}
+
+BrandedLauncher::BrandedLauncher(InputFile& launcher, const std::optional<fs::path>& icon,
+                                 const InfoLines& info, InputFile* player)
+    : launcherFile_(launcher), playerFile_(player), launcher_(launcher) {
   if (icon) {
     try {
-      branding.icon = seal::ParseIconFile(ReadSmallFile(*icon, kIconMax, "an icon file"));
+      branding_.icon = seal::ParseIconFile(ReadSmallFile(*icon, kIconMax, "an icon file"));
     } catch (const seal::SealError& error) {
       throw Failure(*icon, std::string("not an icon to use: ") + error.what());
     }
   }
-  if (!info.empty()) branding.version = VersionOf(info);
-  std::vector<std::uint8_t> bytes(launcher.Size());
-  InputSource(launcher).Read(0, bytes);
+  if (!info.empty()) branding_.version = VersionOf(info);
+  if (player != nullptr) branding_.player = &player_.emplace(*player);
   try {
-    return seal::Brand(bytes, branding);
+    rewrite_.emplace(seal::PlanBranding(launcher_, branding_));
   } catch (const seal::SealError& error) {
-    throw Failure(launcher.Path(), std::string("cannot take an icon and version: ") + error.what());
+    throw Failure(launcher.Path(), std::string("cannot take ") + What() + ": " + error.what());
   }
 }
 
-void DescribeLauncher(InputFile& package, std::ostream& out, std::string_view indent,
-                      bool showMissing) {
+void BrandedLauncher::Build() {
+  try {
+    image_.emplace(rewrite_->Build());
+  } catch (const seal::SealError& error) {
+    throw Failure(launcherFile_.Path(), std::string("cannot take ") + What() + ": " + error.what());
+  }
+}
+
+void BrandedLauncher::WriteTo(Transfer& transfer, OutputFile& out) {
+  std::uint64_t written = 0;
+  for (const seal::RewrittenImage::Piece& piece : image_->Pieces()) {
+    transfer.Write(out, std::vector<std::uint8_t>(piece.at - written, 0));
+    if (piece.from == nullptr) {
+      transfer.Write(out, piece.held);
+    } else {
+      // Ranges of the two files the image is read from, copied through the
+      // open files: the player read a second time, never held whole.
+      InputFile& file = piece.from == &launcher_ ? launcherFile_ : *playerFile_;
+      file.Seek(piece.offset);
+      transfer.Copy(file, out, piece.size);
+    }
+    written = piece.at + piece.Size();
+  }
+  transfer.Write(out, std::vector<std::uint8_t>(image_->Size() - written, 0));
+}
+
+// What the rewrite gives the launcher, for its messages.
+std::string BrandedLauncher::What() const {
+  std::vector<std::string> parts;
+  if (!branding_.icon.empty()) parts.emplace_back("an icon");
+  if (branding_.version) parts.emplace_back("version information");
+  if (branding_.player != nullptr) parts.emplace_back("a player");
+  std::string text;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+  }
+  return text;
+}
+
+void DescribeLauncher(InputFile& package, const seal::LauncherFacts& facts, std::ostream& out,
+                      std::string_view indent, bool showMissing) {
+  const InputSource file(package);
   seal::ShownBranding shown;
   try {
-    shown = seal::ReadBranding(InputSource(package));
+    shown = seal::ReadBranding(file);
   } catch (const seal::SealError& error) {
     throw Failure(package.Path(), std::string("the launcher's resources: ") + error.what());
   }
@@ -143,15 +193,27 @@ void DescribeLauncher(InputFile& package, std::ostream& out, std::string_view in
     out << indent << "icon: " << (shown.icon.empty() ? "none" : seal::DescribeIcon(shown.icon))
         << "\n";
   }
-  if (!shown.version) {
-    if (showMissing) out << indent << "version information: none\n";
+  if (shown.version) {
+    out << indent << "version: file " << seal::FormatVersionNumber(shown.version->fileVersion)
+        << ", product " << seal::FormatVersionNumber(shown.version->productVersion) << "\n";
+    for (const auto& [key, value] : shown.version->strings) {
+      out << indent << format::Printable(key) << ": " << format::Printable(value) << "\n";
+    }
+  } else if (showMissing) {
+    out << indent << "version information: none\n";
+  }
+  const seal::PlayerFacts player =
+      seal::ReadPlayer(seal::RangeSource(file, facts.playerOffset, facts.playerSize));
+  out << indent << "player: " << player.size << " bytes, ";
+  if (player.problem) {
+    out << format::Printable(*player.problem) << "\n";
     return;
   }
-  out << indent << "version: file " << seal::FormatVersionNumber(shown.version->fileVersion)
-      << ", product " << seal::FormatVersionNumber(shown.version->productVersion) << "\n";
-  for (const auto& [key, value] : shown.version->strings) {
-    out << indent << format::Printable(key) << ": " << format::Printable(value) << "\n";
+  out << player.kind << ", " << (player.isSigned ? "signed" : "not signed");
+  for (const auto& [key, value] : player.strings) {
+    out << ", " << key << " \"" << format::Printable(value) << "\"";
   }
+  out << "\n";
 }
 
 std::optional<std::string> CheckSignature(InputFile& package, std::uint64_t dataEnd) {

@@ -1,6 +1,7 @@
-// A package's icon, version information and signature as karupack handles
-// them: the --icon file and the --info lines taken in and checked, the
-// launcher rewritten to carry them, and what list and verify show.
+// A package's icon, version information, player and signature as karupack
+// handles them: the --icon file, the --info lines and the --player program
+// taken in and checked, the launcher rewritten to carry them, and what list
+// and verify show.
 #pragma once
 
 #include <cstdint>
@@ -12,9 +13,12 @@
 #include <utility>
 #include <vector>
 
+#include "karupack/input_source.h"
+#include "seal/branding.h"
+
 namespace turv::karupack {
 
-class InputFile;
+class Transfer;
 
 using InfoLines = std::vector<std::pair<std::string, std::string>>;
 
@@ -26,16 +30,43 @@ std::optional<std::string> AddInfo(std::string_view keyValue, InfoLines& lines);
 InfoLines ReadInfoFile(const std::filesystem::path& file);
 InfoLines ParseInfoFile(std::string_view text, const std::filesystem::path& file);
 
-// The opened launcher's bytes with the icon and version information given,
-// sealed again; Failure naming the file that will not do.
-std::vector<std::uint8_t> BrandLauncher(InputFile& launcher,
-                                        const std::optional<std::filesystem::path>& icon,
-                                        const InfoLines& info);
+// Checks that the opened file is a program Windows starts, to carry as a
+// package's player: Failure saying what it is otherwise. A note goes to
+// notes when it starts on 64-bit Windows only.
+void CheckPlayer(InputFile& player, std::ostream& notes);
+
+// The opened launcher with the icon, version information and player given:
+// laid out first, so that its size is known before anything is read whole;
+// built and sealed again; then written out, the player and the resources
+// kept copied from their files. Failure naming the file that will not do.
+// The launcher and the player must stay open while it lives.
+class BrandedLauncher {
+ public:
+  BrandedLauncher(InputFile& launcher, const std::optional<std::filesystem::path>& icon,
+                  const InfoLines& info, InputFile* player);
+  BrandedLauncher(const BrandedLauncher&) = delete;
+  BrandedLauncher& operator=(const BrandedLauncher&) = delete;
+
+  std::uint64_t Size() const { return rewrite_->Size(); }
+  void Build();
+  void WriteTo(Transfer& transfer, OutputFile& out);
+  // "an icon, version information and a player"
+  std::string What() const;
+
+ private:
+  InputFile& launcherFile_;
+  InputFile* playerFile_;
+  InputSource launcher_;
+  std::optional<InputSource> player_;
+  seal::Branding branding_;
+  std::optional<seal::LauncherRewrite> rewrite_;
+  std::optional<seal::RewrittenImage> image_;
+};
 
 // The opened package's launcher part: its icon sizes and version strings,
-// one a line; what it lacks is said only when showMissing.
-void DescribeLauncher(InputFile& package, std::ostream& out, std::string_view indent,
-                      bool showMissing);
+// one a line, then its player; what it lacks is said only when showMissing.
+void DescribeLauncher(InputFile& package, const seal::LauncherFacts& facts, std::ostream& out,
+                      std::string_view indent, bool showMissing);
 
 // Checks the frame of an Authenticode signature: the certificate table is
 // the last thing in the file, right behind the data (up to 7 bytes of

@@ -21,6 +21,8 @@ struct PackOptions {
   // The package's own icon and version strings (in place of the launcher's).
   std::optional<std::filesystem::path> icon;
   std::vector<std::pair<std::string, std::string>> info;
+  // The program the package's launcher carries as its player (RCDATA 1000).
+  std::optional<std::filesystem::path> player;
   // Files inside the folders to pack that are not packed (a dropped
   // folder's captions, icon and info files).
   std::vector<std::filesystem::path> setAside;

@@ -24,9 +24,9 @@ constexpr std::uint64_t kPackageLimit = std::uint64_t{1} << 31;
 
 struct Region {
   InputFile file;
-  std::uint64_t start = 0;                // where the data region begins in the file
-  std::uint64_t size = 0;                 // to the end of the file
-  std::optional<std::uint64_t> launcher;  // the launcher image's size, for a package
+  std::uint64_t start = 0;                      // where the data region begins in the file
+  std::uint64_t size = 0;                       // to the end of the file
+  std::optional<seal::LauncherFacts> launcher;  // for a package
   std::vector<format::Entry> entries;
 };
 
@@ -44,8 +44,8 @@ Region Open(const fs::path& path, bool packageOnly) {
       if (const auto problem = seal::PackageSealProblem(facts, source.Size())) {
         throw Failure(path, "the launcher part is not sealed right: " + *problem);
       }
-      region.launcher = facts.ImageSize();
-      region.start = *region.launcher;
+      region.launcher = facts;
+      region.start = facts.ImageSize();
     } catch (const seal::SealError& error) {
       throw Failure(path, std::string("not a package: ") + error.what());
     }
@@ -138,7 +138,7 @@ void List(const fs::path& input, std::ostream& out) {
     line.erase(line.find_last_not_of(' ') + 1);
     out << line << "\n";
   }
-  if (region.launcher) DescribeLauncher(region.file, out, "", false);
+  if (region.launcher) DescribeLauncher(region.file, *region.launcher, out, "", false);
 }
 
 void Extract(const fs::path& input, const fs::path& folder, std::ostream& out) {
@@ -188,9 +188,9 @@ void Verify(const fs::path& package, std::ostream& out) {
     throw Failure(package, "the launcher part would not load: " + *problem);
   }
   std::ostringstream launcher;
-  DescribeLauncher(region.file, launcher, "  ", true);
+  DescribeLauncher(region.file, *region.launcher, launcher, "  ", true);
   const auto signature = CheckSignature(region.file, region.start + end);
-  out << ShownPath(package) << ": OK: sealed launcher of " << *region.launcher << " bytes, "
+  out << ShownPath(package) << ": OK: sealed launcher of " << region.start << " bytes, "
       << region.entries.size() << " files, " << end - format::kDirectorySize << " bytes of data";
   if (end < region.size) out << ", " << region.size - end << " bytes after the last file";
   out << "\n" << launcher.str() << "  " << signature.value_or("not signed") << "\n";

@@ -25,7 +25,7 @@ constexpr const char* kOverview =
     "\n"
     "commands:\n"
     "  pack -o OUT.exe [-l LAUNCHER] [-c CAPTIONS] [--icon FILE.ico]\n"
-    "       [--info KEY=VALUE]... [--quiet] FILE|DIR...\n"
+    "       [--info KEY=VALUE]... [--player FILE.exe] [--quiet] FILE|DIR...\n"
     "  list PACKAGE|DATAFILE\n"
     "  extract PACKAGE|DATAFILE -C DIR\n"
     "  verify PACKAGE\n"
@@ -39,7 +39,8 @@ constexpr const char* kOverview =
 
 constexpr const char* kPackHelp =
     "usage: karupack pack -o OUT.exe [-l LAUNCHER] [-c CAPTIONS] [--icon FILE.ico]\n"
-    "                     [--info KEY=VALUE]... [--quiet] FILE|DIR...\n"
+    "                     [--info KEY=VALUE]... [--player FILE.exe] [--quiet]\n"
+    "                     FILE|DIR...\n"
     "\n"
     "Writes OUT.exe: the launcher, then the data region with the given files,\n"
     "in the order given; a folder contributes its regular files, sorted by\n"
@@ -60,6 +61,11 @@ constexpr const char* kPackHelp =
     "                          LegalCopyright, ProductVersion, FileVersion;\n"
     "                          a version 1.2.3 or 1.2.3.4 also sets the\n"
     "                          version numbers\n"
+    "      --player FILE.exe   the program the package starts, in place of\n"
+    "                          the launcher's player: carried byte for byte,\n"
+    "                          unpacked as lumirax.exe into the work folder;\n"
+    "                          a Windows program (x86; x64 and ARM64 ones\n"
+    "                          start on 64-bit Windows only), no DLL or driver\n"
     "  -q, --quiet             no progress bar and no summary\n"
     "\n"
     "Names must be valid Windows file names of 1 to 32 Windows-1252\n"
@@ -76,7 +82,8 @@ constexpr const char* kListHelp =
     "usage: karupack list PACKAGE|DATAFILE\n"
     "\n"
     "Lists the packed files of a package or of a bare data file (karu.pqd):\n"
-    "name, caption, size and position in the data region, and a total.\n";
+    "name, caption, size and position in the data region, and a total; then\n"
+    "a package's icon, version strings and player.\n";
 
 constexpr const char* kExtractHelp =
     "usage: karupack extract PACKAGE|DATAFILE -C DIR\n"
@@ -91,11 +98,12 @@ constexpr const char* kExtractHelp =
 constexpr const char* kVerifyHelp =
     "usage: karupack verify PACKAGE\n"
     "\n"
-    "Checks that the launcher is sealed and its image size matches, and that\n"
+    "Checks that the launcher is sealed for the player it carries, and that\n"
     "the data region reads cleanly with names every system can write. Bytes\n"
     "after the last file (a signature) are fine; a signature's frame must\n"
     "hold (its certificate table last in the file, right behind the data).\n"
-    "Shows the icon sizes and version strings. Exits 0 only then.\n";
+    "Shows the icon sizes, the version strings and the player: its size,\n"
+    "processor, signature and version. Exits 0 only then.\n";
 
 struct Command {
   const char* help;
@@ -185,7 +193,8 @@ int Dispatch(const std::vector<std::string>& args) {
                            {"-c", "-c"},
                            {"--captions", "-c"},
                            {"--icon", "--icon"},
-                           {"--info", "--info"}},
+                           {"--info", "--info"},
+                           {"--player", "--player"}},
                           {{"-q", "-q"}, {"--quiet", "-q"}},
                           {"--info"}};
     const Parsed parsed = Parse(name, command, rest);
@@ -197,6 +206,9 @@ int Dispatch(const std::vector<std::string>& args) {
     if (parsed.values.contains("-c")) options.captions = PathFromUtf8(parsed.values.at("-c"));
     options.quiet = parsed.flags.contains("-q");
     if (parsed.values.contains("--icon")) options.icon = PathFromUtf8(parsed.values.at("--icon"));
+    if (parsed.values.contains("--player")) {
+      options.player = PathFromUtf8(parsed.values.at("--player"));
+    }
     if (parsed.repeated.contains("--info")) {
       for (const std::string& line : parsed.repeated.at("--info")) {
         if (const auto problem = AddInfo(line, options.info)) {

@@ -177,10 +177,16 @@ Packed Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) 
   const fs::path launcher = options.launcher ? *options.launcher : DefaultLauncher();
   InputFile launcherFile = OpenLauncher(launcher, options.launcher.has_value());
   std::uint64_t imageSize = CheckLauncher(launcherFile);
-  std::optional<std::vector<std::uint8_t>> branded;
-  if (options.icon || !options.info.empty()) {
-    branded = BrandLauncher(launcherFile, options.icon, options.info);
-    imageSize = branded->size();
+  std::optional<InputFile> player;
+  if (options.player) {
+    player.emplace(*options.player);
+    CheckPlayer(*player, notes);
+  }
+  // Laid out here, read and written only once the package fits its budget.
+  std::optional<BrandedLauncher> branded;
+  if (options.icon || !options.info.empty() || player) {
+    branded.emplace(launcherFile, options.icon, options.info, player ? &*player : nullptr);
+    imageSize = branded->Size();
   }
 
   std::vector<Source> sources = Gather(options.inputs, notes);
@@ -210,12 +216,15 @@ Packed Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) 
   for (const Source& source : sources) entries.push_back(source.entry);
   const std::vector<std::uint8_t> directory = format::BuildDirectory(entries);
 
+  // Sealed and checked before anything is written.
+  if (branded) branded->Build();
+
   Progress progress(notes, ShownPath(options.output.filename()), total,
                     !options.quiet && total > kProgressFrom && StderrIsTerminal());
   Transfer transfer(progress);
   PendingFile pending(options.output);
   if (branded) {
-    transfer.Write(pending.Out(), *branded);
+    branded->WriteTo(transfer, pending.Out());
   } else {
     launcherFile.Seek(0);
     transfer.Copy(launcherFile, pending.Out(), imageSize);
@@ -233,7 +242,7 @@ Packed Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) 
   if (!options.quiet) {
     out << ShownPath(options.output) << ": " << sources.size() << " files, " << total - imageSize
         << " bytes of data behind a launcher of " << imageSize << " bytes"
-        << (branded ? " with its own icon and version information" : "") << "\n";
+        << (branded ? " with " + branded->What() + " of its own" : "") << "\n";
   }
   return {sources.size(), total - imageSize - format::kDirectorySize, imageSize};
 }

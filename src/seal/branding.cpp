@@ -158,6 +158,16 @@ VersionNumber FromWords(std::uint32_t high, std::uint32_t low) {
           static_cast<std::uint16_t>(low >> 16), static_cast<std::uint16_t>(low)};
 }
 
+// The first version resource of the file's resources.
+std::optional<VersionInfo> VersionIn(const ByteSource& file,
+                                     const std::vector<ResourceEntry>& entries) {
+  const auto version = std::find_if(entries.begin(), entries.end(),
+                                    [](const auto& e) { return IsId(e.type, kRtVersion); });
+  if (version == entries.end()) return std::nullopt;
+  if (version->size > kMaxSmallResource) throw SealError("damaged version information");
+  return ParseVersionResource(ReadResource(file, *version));
+}
+
 }  // namespace
 
 std::vector<IconImage> ParseIconFile(View ico) {
@@ -182,6 +192,13 @@ std::vector<IconImage> ParseIconFile(View ico) {
         "image " + std::to_string(i + 1) + " (" + Size(icon.width, icon.height) + ")";
     if (size == 0 || offset < directoryEnd || offset > ico.size() || size > ico.size() - offset) {
       throw SealError(label + " lies outside the file");
+    }
+    for (std::size_t j = 0; j < i; ++j) {
+      const std::size_t otherSize = Le(ico, 6 + 16 * j + 8, 4);
+      const std::size_t otherOffset = Le(ico, 6 + 16 * j + 12, 4);
+      if (offset < otherOffset + otherSize && otherOffset < offset + size) {
+        throw SealError(label + " shares bytes with image " + std::to_string(j + 1));
+      }
     }
     const View image = ico.subspan(offset, size);
     if (IsPng(image)) {
@@ -364,13 +381,13 @@ VersionInfo ParseVersionResource(View resource) {
   return info;
 }
 
-std::vector<std::uint8_t> Brand(View launcher, const Branding& branding) {
-  const MemorySource source(launcher);
+LauncherRewrite PlanBranding(const ByteSource& launcher, const Branding& branding) {
   std::vector<Resource> resources;
   std::optional<ResourceKey> groupName;
   std::uint16_t iconLanguage = 0;
   std::uint16_t versionLanguage = 0;
-  for (const ResourceEntry& e : ListResources(source)) {
+  std::optional<ResourceEntry> player;
+  for (const ResourceEntry& e : ListResources(launcher)) {
     if (!branding.icon.empty() && (IsId(e.type, kRtIcon) || IsId(e.type, kRtGroupIcon))) {
       if (IsId(e.type, kRtGroupIcon) && !groupName) {
         groupName = e.name;
@@ -382,7 +399,14 @@ std::vector<std::uint8_t> Brand(View launcher, const Branding& branding) {
       versionLanguage = e.language;
       continue;
     }
-    resources.push_back({e.type, e.name, e.language, e.codePage, ReadResource(source, e)});
+    // Every language of the player goes; the new one takes the first's
+    // language, the one the launcher finds.
+    if (branding.player != nullptr && IsId(e.type, kRtRcData) &&
+        IsId(e.name, static_cast<std::uint16_t>(kPlayerResourceId))) {
+      if (!player) player = e;
+      continue;
+    }
+    resources.push_back(KeptResource(launcher, e));
   }
   if (!branding.icon.empty()) {
     Bytes group;
@@ -409,7 +433,23 @@ std::vector<std::uint8_t> Brand(View launcher, const Branding& branding) {
     resources.push_back({kRtVersion, std::uint16_t{1}, versionLanguage, 0,
                          BuildVersionResource(*branding.version)});
   }
-  return ReplaceResources(launcher, resources);
+  if (branding.player != nullptr) {
+    if (!player) throw SealError("no player resource (RCDATA 1000 missing)");
+    resources.push_back({kRtRcData,
+                         static_cast<std::uint16_t>(kPlayerResourceId),
+                         player->language,
+                         player->codePage,
+                         {},
+                         branding.player,
+                         0,
+                         branding.player->Size()});
+  }
+  return LauncherRewrite(launcher, std::move(resources));
+}
+
+std::vector<std::uint8_t> Brand(View launcher, const Branding& branding) {
+  const MemorySource source(launcher);
+  return PlanBranding(source, branding).Build().Bytes();
 }
 
 ShownBranding ReadBranding(const ByteSource& file) {
@@ -447,13 +487,12 @@ ShownBranding ReadBranding(const ByteSource& file) {
       shown.icon.push_back(std::move(icon));
     }
   }
-  const auto version = std::find_if(entries.begin(), entries.end(),
-                                    [](const auto& e) { return IsId(e.type, kRtVersion); });
-  if (version != entries.end()) {
-    if (version->size > kMaxSmallResource) throw SealError("damaged version information");
-    shown.version = ParseVersionResource(ReadResource(file, *version));
-  }
+  shown.version = VersionIn(file, entries);
   return shown;
+}
+
+std::optional<VersionInfo> ReadVersion(const ByteSource& file) {
+  return VersionIn(file, ListResources(file));
 }
 
 }  // namespace turv::seal

@@ -1,7 +1,7 @@
 // A package's face to the user: its icon and its version information, as
-// Windows Explorer, signing tools and scanners read them. The formats of the
-// .ico file, the icon group and the version resource, and the launcher
-// rewritten to carry them.
+// Windows Explorer, signing tools and scanners read them, and the player it
+// starts. The formats of the .ico file, the icon group and the version
+// resource, and the launcher rewritten to carry them.
 #pragma once
 
 #include <array>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "seal/launcher_image.h"
+#include "seal/pe_resources.h"
 
 namespace turv::seal {
 
@@ -27,7 +28,9 @@ struct IconImage {
 };
 
 // The images of an .ico file, each checked (a bitmap with its masks, or a
-// PNG of the size its entry states). Throws SealError naming what is wrong.
+// PNG of the size its entry states) and in bytes of its own: images that
+// share bytes are refused, so the images take no more than the file.
+// Throws SealError naming what is wrong.
 std::vector<IconImage> ParseIconFile(std::span<const std::uint8_t> ico);
 
 // "16x16 32-bit, 256x256 PNG".
@@ -61,10 +64,15 @@ VersionInfo ParseVersionResource(std::span<const std::uint8_t> resource);
 struct Branding {
   std::vector<IconImage> icon;         // empty: the launcher's own stays
   std::optional<VersionInfo> version;  // nothing: the launcher's own stays
+  // The program to carry as RCDATA 1000, read straight into the launcher:
+  // nothing, the launcher's own player stays. It must outlive the rewrite.
+  const ByteSource* player = nullptr;
 };
 
-// The launcher with its icon and version information replaced, sealed
-// again. Throws SealError when the launcher cannot take them.
+// The launcher with its icon, version information and player replaced,
+// laid out (its size known) before anything is read whole; Build writes it
+// sealed again. Throws SealError when the launcher cannot take them.
+LauncherRewrite PlanBranding(const ByteSource& launcher, const Branding& branding);
 std::vector<std::uint8_t> Brand(std::span<const std::uint8_t> launcher, const Branding& branding);
 
 // What a program file shows: the images of its first icon group, and its
@@ -74,5 +82,7 @@ struct ShownBranding {
   std::optional<VersionInfo> version;
 };
 ShownBranding ReadBranding(const ByteSource& file);
+// The version information alone, or nothing when the file has none.
+std::optional<VersionInfo> ReadVersion(const ByteSource& file);
 
 }  // namespace turv::seal

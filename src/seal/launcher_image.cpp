@@ -3,6 +3,7 @@
 #include "seal/launcher_image.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -14,6 +15,8 @@ namespace turv::seal {
 namespace {
 
 constexpr std::size_t kScanBlock = 64 * 1024;
+// Blocks even in size keep every word on one side.
+constexpr std::uint64_t kChecksumBlock = 1 << 20;
 
 std::uint32_t Subdirectory(std::optional<std::uint32_t> entry, const char* what) {
   if (!entry) throw SealError(std::string("no player resource (") + what + " missing)");
@@ -58,6 +61,12 @@ void MemorySource::Read(std::uint64_t offset, std::span<std::uint8_t> into) cons
   }
   // An empty resource is read as nothing: memcpy takes no null pointer.
   if (!into.empty()) std::memcpy(into.data(), bytes_.data() + offset, into.size());
+}
+
+void RangeSource::Read(std::uint64_t offset, std::span<std::uint8_t> into) const {
+  if (offset > size_ || into.size() > size_ - offset)
+    throw SealError("read past the end of the file");
+  file_->Read(offset_ + offset, into);
 }
 
 FileSource::FileSource(const std::filesystem::path& path) : stream_(path, std::ios::binary) {
@@ -129,47 +138,97 @@ std::optional<std::string> PackageSealProblem(const LauncherFacts& facts,
     return "the sealed image size " + std::to_string(facts.ImageSize()) +
            " lies beyond the end of the package";
   }
-  if (facts.ImageSize() < facts.sectionsEnd) {
-    return "the sealed image size " + std::to_string(facts.ImageSize()) +
-           " cuts the launcher's own sections short";
+  // The data begin where the launcher image ends: a player swapped
+  // without sealing again moves that end, but not the sealed value.
+  if (facts.ImageSize() != facts.sectionsEnd) {
+    return "the seal does not match the player it carries: the data would begin at " +
+           std::to_string(facts.ImageSize()) + ", but the launcher image with its player of " +
+           std::to_string(facts.playerSize) + " bytes ends at " + std::to_string(facts.sectionsEnd);
   }
   return std::nullopt;
 }
 
-std::uint32_t PeChecksum(std::span<const std::uint8_t> file, std::uint64_t checksumOffset) {
-  std::uint64_t sum = 0;
-  for (std::size_t i = 0; i < file.size(); i += 2) {
-    if (i == checksumOffset || i == checksumOffset + 2) continue;
-    std::uint32_t word = file[i];
-    if (i + 1 < file.size()) word |= std::uint32_t{file[i + 1]} << 8;
-    sum += word;
-    sum = (sum & 0xFFFF) + (sum >> 16);
+namespace {
+
+// The 16-bit words of bytes that start at an even offset, summed as 32-bit
+// words into 64 bits: with end-around carry folded once at the end, the
+// same as folding after every word, and several times faster.
+std::uint64_t WordSum(std::span<const std::uint8_t> bytes) {
+  std::uint64_t total = 0;
+  std::size_t i = 0;
+  for (; i + 4 <= bytes.size(); i += 4) {
+    total += std::uint32_t{bytes[i]} | std::uint32_t{bytes[i + 1]} << 8 |
+             std::uint32_t{bytes[i + 2]} << 16 | std::uint32_t{bytes[i + 3]} << 24;
   }
-  sum = (sum & 0xFFFF) + (sum >> 16);
-  return static_cast<std::uint32_t>(sum + file.size());
+  for (int shift = 0; i < bytes.size(); ++i, shift += 8) total += std::uint64_t{bytes[i]} << shift;
+  return total;
+}
+
+// A launcher in memory, as sealing patches it.
+class SpanFile : public PatchableSource {
+ public:
+  explicit SpanFile(std::span<std::uint8_t> bytes) : bytes_(bytes) {}
+  std::uint64_t Size() const override { return bytes_.size(); }
+  void Read(std::uint64_t offset, std::span<std::uint8_t> into) const override {
+    MemorySource(bytes_).Read(offset, into);
+  }
+  void Patch(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+    if (offset > bytes_.size() || bytes.size() > bytes_.size() - offset) {
+      throw SealError("write past the end of the file");
+    }
+    std::copy(bytes.begin(), bytes.end(), bytes_.begin() + static_cast<std::ptrdiff_t>(offset));
+  }
+
+ private:
+  std::span<std::uint8_t> bytes_;
+};
+
+std::array<std::uint8_t, 4> Le32(std::uint32_t v) {
+  return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+          static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+}
+
+}  // namespace
+
+std::uint32_t PeChecksum(std::span<const std::uint8_t> file, std::uint64_t checksumOffset) {
+  return PeChecksum(MemorySource(file), checksumOffset);
+}
+
+std::uint32_t PeChecksum(const ByteSource& file, std::uint64_t checksumOffset) {
+  // The checksum field counts as 0 (where it lies on a word, as always).
+  std::vector<std::uint8_t> block(std::min<std::uint64_t>(file.Size(), kChecksumBlock));
+  std::uint64_t total = 0;
+  for (std::uint64_t at = 0; at < file.Size(); at += block.size()) {
+    const auto chunk = std::span(block).first(
+        static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), file.Size() - at)));
+    file.Read(at, chunk);
+    if (checksumOffset % 2 == 0) {
+      for (std::uint64_t i = checksumOffset; i < checksumOffset + 4; ++i) {
+        if (i >= at && i < at + chunk.size()) chunk[static_cast<std::size_t>(i - at)] = 0;
+      }
+    }
+    total += WordSum(chunk);
+  }
+  while (total >> 16 != 0) total = (total & 0xFFFF) + (total >> 16);
+  return static_cast<std::uint32_t>(total + file.Size());
 }
 
 void Seal(std::span<std::uint8_t> file) {
-  const MemorySource source(file);
-  const LauncherFacts facts = ReadLauncher(source);
-  if (file.size() <= facts.playerSize || file.size() - facts.playerSize > 0xFFFFFFFFu) {
+  SpanFile patchable(file);
+  Seal(patchable);
+}
+
+void Seal(PatchableSource& file) {
+  const LauncherFacts facts = ReadLauncher(file);
+  if (file.Size() <= facts.playerSize || file.Size() - facts.playerSize > 0xFFFFFFFFu) {
     throw SealError("the file is no larger than its player resource");
   }
-  const auto value = static_cast<std::uint32_t>(file.size() - facts.playerSize);
-  const std::uint32_t check = ~value;
-  for (int i = 0; i < 4; ++i) {
-    file[facts.recordOffset + 16 + static_cast<std::size_t>(i)] =
-        static_cast<std::uint8_t>(value >> (8 * i));
-    file[facts.recordOffset + 20 + static_cast<std::size_t>(i)] =
-        static_cast<std::uint8_t>(check >> (8 * i));
-  }
+  const auto value = static_cast<std::uint32_t>(file.Size() - facts.playerSize);
+  file.Patch(facts.recordOffset + 16, Le32(value));
+  file.Patch(facts.recordOffset + 20, Le32(~value));
   // Always renewed: signing tools and scanners read it, and a field the
   // linker left at 0 would otherwise stay wrong.
-  const std::uint32_t sum = PeChecksum(file, facts.checksumOffset);
-  for (int i = 0; i < 4; ++i) {
-    file[facts.checksumOffset + static_cast<std::size_t>(i)] =
-        static_cast<std::uint8_t>(sum >> (8 * i));
-  }
+  file.Patch(facts.checksumOffset, Le32(PeChecksum(file, facts.checksumOffset)));
 }
 
 }  // namespace turv::seal

@@ -37,6 +37,19 @@ class MemorySource : public ByteSource {
   std::span<const std::uint8_t> bytes_;
 };
 
+// size bytes of another source from offset on: a file carried in a file.
+class RangeSource : public ByteSource {
+ public:
+  RangeSource(const ByteSource& file, std::uint64_t offset, std::uint64_t size)
+      : file_(&file), offset_(offset), size_(size) {}
+  std::uint64_t Size() const override { return size_; }
+  void Read(std::uint64_t offset, std::span<std::uint8_t> into) const override;
+
+ private:
+  const ByteSource* file_;
+  std::uint64_t offset_, size_;
+};
+
 class FileSource : public ByteSource {
  public:
   // Throws SealError when the file cannot be opened.
@@ -73,16 +86,28 @@ std::optional<std::string> SealProblem(const ByteSource& file);
 std::optional<std::string> SealProblem(const LauncherFacts& facts, std::uint64_t fileSize);
 
 // Why a package's launcher part is not sealed right, or nothing: sealed, and
-// the image it states lies within the package and holds all its sections.
+// the image it states lies within the package and ends where its last
+// section ends, as it does when the seal matches the player carried.
 std::optional<std::string> PackageSealProblem(const ByteSource& package);
 std::optional<std::string> PackageSealProblem(const LauncherFacts& facts,
                                               std::uint64_t packageSize);
 
-// Seals a launcher held in memory: writes the value (size less player size)
-// and its check into the record, and renews the header checksum.
-void Seal(std::span<std::uint8_t> file);
+// A file that sealing can write into: a few bytes where the seal record
+// and the header checksum lie.
+class PatchableSource : public ByteSource {
+ public:
+  virtual void Patch(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
+};
 
-// The PE header checksum of a file whose checksum field is at checksumOffset.
+// Seals a launcher: writes the value (size less player size) and its check
+// into the record, and renews the header checksum. The build's sealing
+// tool seals a file in memory; the packer a launcher it rewrites.
+void Seal(std::span<std::uint8_t> file);
+void Seal(PatchableSource& file);
+
+// The PE header checksum of a file whose checksum field is at
+// checksumOffset, read once in blocks.
 std::uint32_t PeChecksum(std::span<const std::uint8_t> file, std::uint64_t checksumOffset);
+std::uint32_t PeChecksum(const ByteSource& file, std::uint64_t checksumOffset);
 
 }  // namespace turv::seal

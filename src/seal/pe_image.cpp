@@ -29,6 +29,14 @@ std::uint32_t Le32(std::span<const std::uint8_t> b, std::size_t at) {
   return static_cast<std::uint32_t>(Le(b, at, 4));
 }
 
+std::uint64_t AlignUp(std::uint64_t v, std::uint64_t to) {
+  return (v + to - 1) / to * to;
+}
+
+std::string Named(const PeSection& s) {
+  return "section " + (s.name.empty() ? std::string("(unnamed)") : s.name);
+}
+
 std::size_t Characters(const ResourceKey& key) {
   return std::holds_alternative<std::u16string>(key) ? std::get<std::u16string>(key).size() : 0;
 }
@@ -52,8 +60,8 @@ const PeSection* PeHeaders::Holding(std::uint64_t rva, std::uint64_t size) const
   // A section without bytes in the file holds none, not even an empty
   // range: its raw offset means nothing.
   for (const PeSection& s : sections) {
-    if (s.rawSize != 0 && rva >= s.virtualAddress &&
-        rva + size <= std::uint64_t{s.virtualAddress} + s.rawSize) {
+    if (s.mapped != 0 && rva >= s.virtualAddress &&
+        rva + size <= std::uint64_t{s.virtualAddress} + s.mapped) {
       return &s;
     }
   }
@@ -74,6 +82,9 @@ PeHeaders ReadHeaders(const ByteSource& file) {
   }
   const std::uint64_t pe = ReadLe(file, 0x3C, 4);
   if (ReadLe(file, pe, 4) != 0x00004550) throw SealError("not a Windows program (no PE header)");
+  PeHeaders h;
+  h.machine = static_cast<std::uint16_t>(ReadLe(file, pe + 4, 2));
+  h.characteristics = static_cast<std::uint16_t>(ReadLe(file, pe + 22, 2));
   // What the loader refuses is refused here too; it also bounds the seal
   // record's search to one pass over the file, whatever the headers say.
   const auto count = static_cast<std::uint32_t>(ReadLe(file, pe + 6, 2));
@@ -82,7 +93,6 @@ PeHeaders ReadHeaders(const ByteSource& file) {
                     (count == 0 ? "at least 1" : "at most " + std::to_string(kMaxSections)));
   }
   const std::uint64_t optionalSize = ReadLe(file, pe + 20, 2);
-  PeHeaders h;
   h.optional = pe + 24;
   const std::uint64_t magic = ReadLe(file, h.optional, 2);
   if (magic != 0x10B && magic != 0x20B) throw SealError("not a Windows program (unknown header)");
@@ -92,6 +102,7 @@ PeHeaders ReadHeaders(const ByteSource& file) {
   h.fileAlignment = static_cast<std::uint32_t>(ReadLe(file, h.optional + 36, 4));
   h.sizeOfImage = static_cast<std::uint32_t>(ReadLe(file, h.optional + 56, 4));
   h.sizeOfHeaders = static_cast<std::uint32_t>(ReadLe(file, h.optional + 60, 4));
+  h.subsystem = static_cast<std::uint16_t>(ReadLe(file, h.optional + 68, 2));
   const auto powerOfTwo = [](std::uint32_t v) { return v != 0 && (v & (v - 1)) == 0; };
   if (!powerOfTwo(h.fileAlignment) || !powerOfTwo(h.sectionAlignment) ||
       h.sectionAlignment < h.fileAlignment) {
@@ -124,6 +135,8 @@ PeHeaders ReadHeaders(const ByteSource& file) {
     s.rawSize = Le32(header, 16);
     s.rawOffset = Le32(header, 20);
     s.characteristics = Le32(header, 36);
+    s.mapped = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(s.rawSize, AlignUp(s.Extent(), h.sectionAlignment)));
     if (s.rawSize != 0 && s.RawEnd() > file.Size()) {
       throw SealError("section " + std::to_string(i + 1) + " runs past the end of the file");
     }
@@ -147,6 +160,51 @@ PeHeaders ReadHeaders(const ByteSource& file) {
   return h;
 }
 
+std::optional<std::string> LayoutProblem(const ByteSource& file, const PeHeaders& h) {
+  if (h.sizeOfHeaders < h.tableEnd || h.sizeOfHeaders % h.fileAlignment != 0 ||
+      h.sizeOfHeaders > file.Size()) {
+    return "the header size " + std::to_string(h.sizeOfHeaders) + " does not fit its headers";
+  }
+  std::uint64_t memoryEnd = AlignUp(h.sizeOfHeaders, h.sectionAlignment);
+  std::uint64_t fileEnd = h.sizeOfHeaders;
+  for (const PeSection& s : h.sections) {
+    if (s.virtualAddress % h.sectionAlignment != 0 || s.virtualAddress < memoryEnd) {
+      return Named(s) + " is not aligned or overlaps the one before it in memory";
+    }
+    memoryEnd = AlignUp(std::uint64_t{s.virtualAddress} + s.Extent(), h.sectionAlignment);
+    if (s.rawSize == 0) continue;
+    // The loader rounds a raw size up to the file alignment (the linker
+    // leaves the resources' unrounded), but not an offset.
+    if (s.rawOffset % h.fileAlignment != 0 || s.rawOffset < fileEnd) {
+      return Named(s) + " is not aligned or overlaps the one before it in the file";
+    }
+    fileEnd = s.RawEnd();
+  }
+  if (h.sizeOfImage != memoryEnd) {
+    return "the image size " + std::to_string(h.sizeOfImage) + " is not the sections' end " +
+           std::to_string(memoryEnd);
+  }
+  for (std::size_t i = 0; i < h.directories.size(); ++i) {
+    const PeDirectory& d = h.directories[i];
+    if (d.size == 0) continue;
+    if (i == kSecurityDirectory) {
+      if (d.address < fileEnd || std::uint64_t{d.address} + d.size > file.Size()) {
+        return std::string("the certificate table lies inside the sections or past the file's end");
+      }
+      continue;
+    }
+    // The loader takes a directory at address 0 for none; one in the
+    // headers (bound imports) is mapped with them.
+    if (d.address == 0 || std::uint64_t{d.address} + d.size <= h.sizeOfHeaders) continue;
+    const bool inside = std::any_of(h.sections.begin(), h.sections.end(), [&](const auto& s) {
+      return d.address >= s.virtualAddress &&
+             std::uint64_t{d.address} + d.size <= s.virtualAddress + s.Extent();
+    });
+    if (!inside) return "data directory " + std::to_string(i) + " lies outside the sections";
+  }
+  return std::nullopt;
+}
+
 ResourceTree::ResourceTree(const ByteSource& file, const PeHeaders& headers,
                            const PeSection& section, std::uint64_t base)
     : file_(&file), headers_(&headers), section_(&section), base_(base) {}
@@ -161,8 +219,9 @@ std::optional<ResourceTree> ResourceTree::Of(const ByteSource& file, const PeHea
 }
 
 std::vector<std::uint8_t> ResourceTree::Bytes(std::uint64_t offset, std::uint64_t size) const {
-  // The section's raw range lies within the file (ReadHeaders checked it).
-  if (base_ + offset + size > section_->RawEnd()) {
+  // The section's raw range lies within the file (ReadHeaders checked it);
+  // only its mapped part is the tree's.
+  if (base_ + offset + size > std::uint64_t{section_->rawOffset} + section_->mapped) {
     throw SealError("damaged resources: the tree points outside its section");
   }
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));

@@ -1,9 +1,10 @@
 // A program file's headers and resource tree, read the one way the seal
-// reader (launcher_image), the resource writer and the branding readers
-// share. Every reader of outside bytes goes through here, so one set of
-// bounds holds whatever the headers claim: 1 to 96 sections whose raw
-// ranges lie within the file and do not overlap, and a resource tree read
-// within its section, each folder in one piece.
+// reader (launcher_image), the resource writer, the branding readers and
+// the player checks share. Every reader of outside bytes goes through
+// here, so one set of bounds holds whatever the headers claim: 1 to 96
+// sections whose raw ranges lie within the file and do not overlap, bytes
+// of a section read only where the loader maps them, and a resource tree
+// read within its section, each folder in one piece.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,10 @@ struct PeSection {
   std::string name;
   std::uint32_t virtualSize = 0, virtualAddress = 0, rawSize = 0, rawOffset = 0;
   std::uint32_t characteristics = 0;
+  // The bytes of the file the loader maps: the raw size, but no further
+  // than the aligned virtual size (the rest of the raw bytes is not part of
+  // the section in memory, where the next section may lie).
+  std::uint32_t mapped = 0;
   std::uint64_t RawEnd() const { return std::uint64_t{rawOffset} + rawSize; }
   // The addresses it takes in memory: the loader uses the raw size when
   // the virtual size is 0.
@@ -40,11 +45,18 @@ struct PeDirectory {
   std::uint32_t address = 0, size = 0;
 };
 
+inline constexpr std::uint16_t kMachineI386 = 0x14C;
+inline constexpr std::uint16_t kMachineAmd64 = 0x8664;
+inline constexpr std::uint16_t kMachineArm64 = 0xAA64;
+
 struct PeHeaders {
-  std::uint64_t optional = 0;  // where the optional header starts
-  bool plus = false;           // PE32+
+  std::uint16_t machine = 0;
+  std::uint16_t characteristics = 0;  // the file header's: executable, DLL, ...
+  std::uint64_t optional = 0;         // where the optional header starts
+  bool plus = false;                  // PE32+
   std::uint64_t imageBase = 0;
   std::uint32_t sectionAlignment = 0, fileAlignment = 0, sizeOfImage = 0, sizeOfHeaders = 0;
+  std::uint16_t subsystem = 0;
   std::uint64_t tableEnd = 0;  // where the section table ends
   std::vector<PeDirectory> directories;
   std::vector<PeSection> sections;
@@ -52,7 +64,8 @@ struct PeHeaders {
   std::uint64_t ChecksumOffset() const { return optional + 64; }
   // The directory when the file has it and it is not empty.
   const PeDirectory* Dir(std::size_t index) const;
-  // The section holding the addresses [rva, rva + size) in its raw bytes.
+  // The section holding the addresses [rva, rva + size) in the bytes the
+  // loader maps from the file.
   const PeSection* Holding(std::uint64_t rva, std::uint64_t size) const;
   // Where those addresses lie in the file; SealError "damaged WHAT" when
   // no section holds them.
@@ -64,6 +77,12 @@ struct PeHeaders {
 // directories past the optional header, no section or more than 96,
 // sections reaching past the end of the file or sharing bytes in it.
 PeHeaders ReadHeaders(const ByteSource& file);
+
+// Why the loader would refuse the layout the headers give, or nothing:
+// the header size, sections aligned and in order in memory and in the
+// file, the image size, every data directory within the headers or one
+// section (the certificate table within the file, behind the sections).
+std::optional<std::string> LayoutProblem(const ByteSource& file, const PeHeaders& headers);
 
 inline constexpr std::uint16_t kRtIcon = 3;
 inline constexpr std::uint16_t kRtRcData = 10;

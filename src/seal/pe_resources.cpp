@@ -1,6 +1,7 @@
 #include "seal/pe_resources.h"
 
 #include <algorithm>
+#include <limits>
 #include <map>
 
 namespace turv::seal {
@@ -24,52 +25,16 @@ std::string Named(const PeSection& s) {
   return "section " + (s.name.empty() ? std::string("(unnamed)") : s.name);
 }
 
-std::optional<std::string> LayoutProblem(const ByteSource& file, const PeHeaders& h) {
-  if (h.sizeOfHeaders < h.tableEnd || h.sizeOfHeaders % h.fileAlignment != 0 ||
-      h.sizeOfHeaders > file.Size()) {
-    return "the header size " + std::to_string(h.sizeOfHeaders) + " does not fit its headers";
-  }
-  std::uint64_t memoryEnd = AlignUp(h.sizeOfHeaders, h.sectionAlignment);
-  std::uint64_t fileEnd = h.sizeOfHeaders;
-  for (const PeSection& s : h.sections) {
-    if (s.virtualAddress % h.sectionAlignment != 0 || s.virtualAddress < memoryEnd) {
-      return Named(s) + " is not aligned or overlaps the one before it in memory";
-    }
-    memoryEnd = AlignUp(std::uint64_t{s.virtualAddress} + s.Extent(), h.sectionAlignment);
-    if (s.rawSize == 0) continue;
-    // The loader rounds a raw size up to the file alignment (the linker
-    // leaves the resources' unrounded), but not an offset.
-    if (s.rawOffset % h.fileAlignment != 0 || s.rawOffset < fileEnd) {
-      return Named(s) + " is not aligned or overlaps the one before it in the file";
-    }
-    fileEnd = s.RawEnd();
-  }
-  if (h.sizeOfImage != memoryEnd) {
-    return "the image size " + std::to_string(h.sizeOfImage) + " is not the sections' end " +
-           std::to_string(memoryEnd);
-  }
-  for (std::size_t i = 0; i < h.directories.size(); ++i) {
-    const PeDirectory& d = h.directories[i];
-    if (d.size == 0) continue;
-    if (i == kSecurityDirectory) {
-      if (d.address < fileEnd || std::uint64_t{d.address} + d.size > file.Size()) {
-        return std::string("the certificate table lies inside the sections or past the file's end");
-      }
-      continue;
-    }
-    const bool inside = std::any_of(h.sections.begin(), h.sections.end(), [&](const auto& s) {
-      return d.address >= s.virtualAddress &&
-             std::uint64_t{d.address} + d.size <= s.virtualAddress + s.Extent();
-    });
-    if (!inside) return "data directory " + std::to_string(i) + " lies outside the sections";
-  }
-  return std::nullopt;
-}
+// The largest resource section the writer lays out: sizes in a program
+// file are 32-bit, and the packer's budget is far below.
+constexpr std::uint64_t kMaxSection = std::uint64_t{1} << 31;
 
 // Lays out a resource section: the directories, the data entries, the
-// names, then each resource's bytes on an 8-byte boundary.
-std::vector<std::uint8_t> BuildSection(const std::vector<Resource>& resources,
-                                       std::uint32_t sectionRva) {
+// names, then each resource's bytes on an 8-byte boundary, in the tree's
+// order. Writes the tree; says where each resource's bytes go.
+std::uint64_t LayOut(const std::vector<Resource>& resources, std::uint32_t sectionRva,
+                     std::vector<std::uint8_t>& out,
+                     std::vector<std::pair<std::size_t, std::uint64_t>>& placed) {
   std::map<ResourceKey, std::map<ResourceKey, std::map<std::uint16_t, const Resource*>>> tree;
   for (const Resource& r : resources) {
     if (!tree[r.type][r.name].emplace(r.language, &r).second) {
@@ -95,14 +60,12 @@ std::vector<std::uint8_t> BuildSection(const std::vector<Resource>& resources,
   }
   const std::size_t dataEntries = directories;
   const std::size_t strings = dataEntries + 16 * leaves;
-  std::size_t size = AlignUp(strings + names, 8);
-  for (const Resource& r : resources) size = AlignUp(size + r.data.size(), 8);
-  std::vector<std::uint8_t> out(size, 0);
+  out.assign(AlignUp(strings + names, 8), 0);
 
   std::size_t nextDirectory = 16 + 8 * tree.size();
   std::size_t nextLeaf = dataEntries;
   std::size_t nextString = strings;
-  std::size_t nextData = AlignUp(strings + names, 8);
+  std::uint64_t nextData = out.size();
   const auto header = [&](std::size_t at, std::size_t named, std::size_t ids) {
     Put(out, at + 12, named, 2);
     Put(out, at + 14, ids, 2);
@@ -152,18 +115,19 @@ std::vector<std::uint8_t> BuildSection(const std::vector<Resource>& resources,
         Put(out, languageEntry, language);
         Put(out, languageEntry + 4, nextLeaf);
         languageEntry += 8;
+        if (resource->Size() > kMaxSection - nextData) {
+          throw SealError("the resources would be 2 GiB or more");
+        }
         Put(out, nextLeaf, sectionRva + nextData);
-        Put(out, nextLeaf + 4, resource->data.size());
+        Put(out, nextLeaf + 4, resource->Size());
         Put(out, nextLeaf + 8, resource->codePage);
         nextLeaf += 16;
-        std::copy(resource->data.begin(), resource->data.end(),
-                  out.begin() + static_cast<std::ptrdiff_t>(nextData));
-        nextData = AlignUp(nextData + resource->data.size(), 8);
+        placed.emplace_back(static_cast<std::size_t>(resource - resources.data()), nextData);
+        nextData = AlignUp(nextData + resource->Size(), 8);
       }
     }
   }
-  out.resize(std::max<std::size_t>(nextData, 16));
-  return out;
+  return std::max<std::uint64_t>(nextData, 16);
 }
 
 // Nothing the loader patches may lie in the resources or behind them, and
@@ -216,6 +180,11 @@ std::vector<std::uint8_t> ReadResource(const ByteSource& file, const ResourceEnt
   return data;
 }
 
+Resource KeptResource(const ByteSource& file, const ResourceEntry& entry) {
+  return {entry.type, entry.name, entry.language, entry.codePage,
+          {},         &file,      entry.offset,   entry.size};
+}
+
 std::optional<std::string> ImageProblem(const ByteSource& file) {
   try {
     const PeHeaders h = ReadHeaders(file);
@@ -234,12 +203,12 @@ std::optional<FileRange> CertificateTable(const ByteSource& file) {
   return FileRange{table->address, table->size};
 }
 
-std::vector<std::uint8_t> ReplaceResources(std::span<const std::uint8_t> launcher,
-                                           const std::vector<Resource>& resources) {
-  const MemorySource source(launcher);
-  ReadLauncher(source);  // a launcher, within the loader's limits
-  if (auto problem = ImageProblem(source)) throw SealError(*problem);
-  const PeHeaders h = ReadHeaders(source);
+LauncherRewrite::LauncherRewrite(const ByteSource& launcher, std::vector<Resource> resources)
+    : launcher_(&launcher), resources_(std::move(resources)) {
+  ReadLauncher(launcher);  // a launcher, within the loader's limits
+  if (auto problem = ImageProblem(launcher)) throw SealError(*problem);
+  headers_ = ReadHeaders(launcher);
+  const PeHeaders& h = headers_;
   if (h.Dir(kSecurityDirectory) != nullptr) {
     throw SealError("the launcher is signed; give a package its icon and version before signing");
   }
@@ -250,11 +219,12 @@ std::vector<std::uint8_t> ReplaceResources(std::span<const std::uint8_t> launche
   if (rsrc == h.sections.end()) {
     throw SealError("its resources do not begin a section of their own");
   }
+  rsrc_ = static_cast<std::size_t>(rsrc - h.sections.begin());
   std::uint64_t fileEnd = h.sizeOfHeaders;
   for (const PeSection& s : h.sections) {
     if (s.rawSize != 0) fileEnd = s.RawEnd();
   }
-  if (fileEnd != launcher.size()) throw SealError("bytes follow its last section");
+  if (fileEnd != launcher.Size()) throw SealError("bytes follow its last section");
   const PeDirectory* relocations = h.Dir(kRelocationDirectory);
   for (auto s = rsrc + 1; s != h.sections.end(); ++s) {
     const bool isRelocations =
@@ -272,51 +242,123 @@ std::vector<std::uint8_t> ReplaceResources(std::span<const std::uint8_t> launche
       throw SealError("data directory " + std::to_string(i) + " lies behind the resources");
     }
   }
-  CheckRelocations(source, h, rsrc->virtualAddress);
+  CheckRelocations(launcher, h, rsrc->virtualAddress);
 
-  const std::vector<std::uint8_t> section = BuildSection(resources, rsrc->virtualAddress);
-  const std::uint64_t rawSize = AlignUp(section.size(), h.fileAlignment);
-  const auto moveInMemory =
-      static_cast<std::int64_t>(
-          AlignUp(rsrc->virtualAddress + section.size(), h.sectionAlignment)) -
-      static_cast<std::int64_t>(
-          AlignUp(std::uint64_t{rsrc->virtualAddress} + rsrc->Extent(), h.sectionAlignment));
-  const auto moveInFile = static_cast<std::int64_t>(rawSize) -
-                          static_cast<std::int64_t>(AlignUp(rsrc->rawSize, h.fileAlignment));
+  sectionSize_ = LayOut(resources_, rsrc->virtualAddress, tree_, placed_);
+  size_ = rsrc->rawOffset + AlignUp(sectionSize_, h.fileAlignment);
+  if (rsrc + 1 != h.sections.end()) size_ = MovedOffset(rsrc[1]) + rsrc[1].rawSize;
+}
 
-  std::vector<std::uint8_t> out(launcher.begin(), launcher.begin() + rsrc->rawOffset);
-  out.insert(out.end(), section.begin(), section.end());
-  out.resize(out.size() + (rawSize - section.size()), 0);
-  Put(out, rsrc->at + 8, section.size());
-  Put(out, rsrc->at + 16, rawSize);
-  Put(out, tree->at + 4, section.size());
-  if ((rsrc->characteristics & kInitialisedData) != 0) {
-    Put(out, h.optional + 8,
-        ReadLe(source, h.optional + 8, 4) + rawSize - std::uint64_t{rsrc->rawSize});
+// The section behind the resources keeps its distance from their end.
+std::uint64_t LauncherRewrite::MovedOffset(const PeSection& s) const {
+  const PeSection& rsrc = headers_.sections[rsrc_];
+  return s.rawOffset - (rsrc.rawOffset + AlignUp(rsrc.rawSize, headers_.fileAlignment)) +
+         rsrc.rawOffset + AlignUp(sectionSize_, headers_.fileAlignment);
+}
+
+std::uint64_t LauncherRewrite::MovedAddress(const PeSection& s) const {
+  const PeSection& rsrc = headers_.sections[rsrc_];
+  return s.virtualAddress -
+         AlignUp(std::uint64_t{rsrc.virtualAddress} + rsrc.Extent(), headers_.sectionAlignment) +
+         AlignUp(rsrc.virtualAddress + sectionSize_, headers_.sectionAlignment);
+}
+
+RewrittenImage::RewrittenImage(std::vector<Piece> pieces, std::uint64_t size)
+    : pieces_(std::move(pieces)), size_(size) {}
+
+void RewrittenImage::Read(std::uint64_t offset, std::span<std::uint8_t> into) const {
+  if (offset > size_ || into.size() > size_ - offset)
+    throw SealError("read past the end of the file");
+  std::fill(into.begin(), into.end(), std::uint8_t{0});
+  const std::uint64_t end = offset + into.size();
+  // The first piece that ends behind offset; pieces lie in order, apart.
+  auto piece = std::partition_point(pieces_.begin(), pieces_.end(),
+                                    [&](const Piece& p) { return p.at + p.Size() <= offset; });
+  for (; piece != pieces_.end() && piece->at < end; ++piece) {
+    const std::uint64_t from = std::max(offset, piece->at);
+    const std::uint64_t to = std::min(end, piece->at + piece->Size());
+    const auto part =
+        into.subspan(static_cast<std::size_t>(from - offset), static_cast<std::size_t>(to - from));
+    if (piece->from != nullptr) {
+      piece->from->Read(piece->offset + (from - piece->at), part);
+    } else {
+      std::copy_n(piece->held.begin() + static_cast<std::ptrdiff_t>(from - piece->at), part.size(),
+                  part.begin());
+    }
   }
-  std::uint64_t imageEnd = AlignUp(rsrc->virtualAddress + section.size(), h.sectionAlignment);
-  for (auto s = rsrc + 1; s != h.sections.end(); ++s) {
-    const auto address = static_cast<std::uint64_t>(s->virtualAddress + moveInMemory);
-    const auto offset = static_cast<std::uint64_t>(s->rawOffset + moveInFile);
-    out.resize(offset, 0);
-    out.insert(out.end(), launcher.begin() + s->rawOffset,
-               launcher.begin() + s->rawOffset + s->rawSize);
-    Put(out, s->at + 12, address);
-    Put(out, s->at + 20, offset);
-    Put(out, relocations->at, address);
-    imageEnd = AlignUp(address + s->Extent(), h.sectionAlignment);
+}
+
+void RewrittenImage::Patch(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  for (Piece& piece : pieces_) {
+    if (piece.from == nullptr && offset >= piece.at &&
+        offset + bytes.size() <= piece.at + piece.held.size()) {
+      std::copy(bytes.begin(), bytes.end(),
+                piece.held.begin() + static_cast<std::ptrdiff_t>(offset - piece.at));
+      return;
+    }
+  }
+  throw SealError("the seal lies outside the launcher's own bytes");
+}
+
+std::vector<std::uint8_t> RewrittenImage::Bytes() const {
+  std::vector<std::uint8_t> all(static_cast<std::size_t>(size_));
+  Read(0, all);
+  return all;
+}
+
+RewrittenImage LauncherRewrite::Build() {
+  const PeHeaders& h = headers_;
+  const PeSection& rsrc = h.sections[rsrc_];
+  const std::uint64_t rawSize = AlignUp(sectionSize_, h.fileAlignment);
+  // The headers and sections before the resources, the tree, each
+  // resource, the relocations: held where small or patched, else read
+  // from where they lie when the image is read.
+  std::vector<RewrittenImage::Piece> pieces(1);
+  pieces[0].held.resize(rsrc.rawOffset);
+  launcher_->Read(0, pieces[0].held);
+  pieces.push_back({rsrc.rawOffset, std::move(tree_)});
+  for (const auto& [index, at] : placed_) {
+    Resource& resource = resources_[index];
+    if (resource.Size() == 0) continue;
+    pieces.push_back({rsrc.rawOffset + at, std::move(resource.data), resource.from, resource.offset,
+                      resource.size});
+  }
+  std::vector<std::uint8_t>& out = pieces[0].held;
+  Put(out, rsrc.at + 8, sectionSize_);
+  Put(out, rsrc.at + 16, rawSize);
+  Put(out, h.directories[kResourceDirectory].at + 4, sectionSize_);
+  std::uint64_t imageEnd = AlignUp(rsrc.virtualAddress + sectionSize_, h.sectionAlignment);
+  if (rsrc_ + 1 < h.sections.size()) {
+    const PeSection& s = h.sections[rsrc_ + 1];  // the relocations
+    const std::uint64_t address = MovedAddress(s);
+    RewrittenImage::Piece relocations{MovedOffset(s), std::vector<std::uint8_t>(s.rawSize)};
+    launcher_->Read(s.rawOffset, relocations.held);
+    Put(out, s.at + 12, address);
+    Put(out, s.at + 20, relocations.at);
+    Put(out, h.directories[kRelocationDirectory].at, address);
+    imageEnd = AlignUp(address + s.Extent(), h.sectionAlignment);
+    pieces.push_back(std::move(relocations));
   }
   Put(out, h.optional + 56, imageEnd);
+  // As the linker counts it: the file-aligned raw sizes of the sections
+  // of initialised data.
+  std::uint64_t initialised = 0;
+  for (std::size_t i = 0; i < h.sections.size(); ++i) {
+    if ((h.sections[i].characteristics & kInitialisedData) != 0) {
+      initialised += AlignUp(i == rsrc_ ? rawSize : h.sections[i].rawSize, h.fileAlignment);
+    }
+  }
+  Put(out, h.optional + 8, initialised);
 
-  Seal(out);
-  const MemorySource result(out);
-  if (auto problem = ImageProblem(result)) {
+  RewrittenImage image(std::move(pieces), size_);
+  Seal(image);
+  if (auto problem = ImageProblem(image)) {
     throw SealError("the rewritten launcher would not load: " + *problem);
   }
-  if (auto problem = SealProblem(result)) {
+  if (auto problem = SealProblem(image)) {
     throw SealError("the rewritten launcher does not check out: " + *problem);
   }
-  return out;
+  return image;
 }
 
 }  // namespace turv::seal

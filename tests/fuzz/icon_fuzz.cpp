@@ -21,6 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   FUZZ_CHECK(!branding.icon.empty() && branding.icon.size() <= 256);
+  std::size_t total = 0;  // images apart: together no larger than the file
+  for (const seal::IconImage& image : branding.icon) total += image.bytes.size();
+  FUZZ_CHECK(total <= size);
   for (const seal::IconImage& image : branding.icon) {
     FUZZ_CHECK(image.width >= 1 && image.width <= 256 && image.height >= 1 && image.height <= 256);
     FUZZ_CHECK(!image.bytes.empty() && image.bytes.size() <= size);

@@ -7,7 +7,8 @@
 // three resource folders besides), never once per section; the resource
 // readers a few MiB beyond that, however the folders and names are shared.
 // A launcher they all accept takes a new icon and version and keeps its
-// player byte for byte.
+// player byte for byte, and takes another player in its place. The player
+// checks read it as a player too.
 #include <algorithm>
 #include <cstdint>
 #include <tuple>
@@ -17,6 +18,7 @@
 #include "karupack/test_icon.h"
 #include "seal/branding.h"
 #include "seal/pe_resources.h"
+#include "seal/player_image.h"
 
 namespace seal = turv::seal;
 
@@ -96,6 +98,10 @@ void CheckResources(CountingSource& file) {
   } catch (const seal::SealError&) {
     file.CheckAndReset(kTree);
   }
+  // The player checks, on the file as a player and on the player it carries.
+  const auto player = seal::ReadPlayer(file);
+  file.CheckAndReset(kTree);
+  FUZZ_CHECK(player.size == file.Size() && player.problem.has_value() == player.kind.empty());
   const auto problem = seal::ImageProblem(file);
   file.CheckAndReset(kTree);
   try {
@@ -151,5 +157,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto shown = seal::ReadBranding(out);
   FUZZ_CHECK(seal::DescribeIcon(shown.icon) == "16x16 32-bit");
   FUZZ_CHECK(shown.version && shown.version->strings == TestBranding().version->strings);
+
+  // Another player in its place: sealed for it, carried byte for byte.
+  static const std::vector<std::uint8_t> other(3'001, 0x5A);
+  const seal::MemorySource otherFile(other);
+  seal::Branding swap;
+  swap.player = &otherFile;
+  // The resources kept (icons and version too, here) may be ones the
+  // writer refuses, two of one type, name and language, say.
+  std::vector<std::uint8_t> swapped;
+  try {
+    swapped = seal::Brand(launcher, swap);
+  } catch (const seal::SealError&) {
+    return 0;
+  }
+  const seal::MemorySource carried(swapped);
+  const auto now = seal::ReadLauncher(carried);
+  FUZZ_CHECK(now.playerSize == other.size() && !seal::SealProblem(carried));
+  FUZZ_CHECK(std::equal(other.begin(), other.end(),
+                        swapped.begin() + static_cast<std::ptrdiff_t>(now.playerOffset)));
+  seal::ReadPlayer(seal::RangeSource(carried, now.playerOffset, now.playerSize));
   return 0;
 }

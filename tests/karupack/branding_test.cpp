@@ -23,16 +23,21 @@ void Set(Bytes& b, std::size_t at, std::uint32_t v) {
     b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-// The win32 build's turv.exe: linked with relocations behind its resources,
-// a manifest, a default icon and version information.
-Bytes RealLauncher() {
-  const fs::path path = TURV_REAL_LAUNCHER;
+// A program of the win32 build, beside its turv.exe.
+Bytes BuiltProgram(const char* name) {
+  const fs::path path = fs::path(TURV_REAL_LAUNCHER).parent_path() / name;
   if (!fs::exists(path)) {
     ADD_FAILURE() << path << " is missing: build the win32 preset first (scripts/test does)";
     return {};
   }
   std::ifstream in(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The win32 build's turv.exe: linked with relocations behind its resources,
+// a manifest, a default icon and version information.
+Bytes RealLauncher() {
+  return BuiltProgram("turv.exe");
 }
 
 // Offsets in the headers the tests look at.
@@ -47,6 +52,20 @@ struct Layout {
     return Get(b, table + 40 * section + at);
   }
 };
+
+// SizeOfInitializedData as the linker counts it: the file-aligned raw
+// sizes of the sections of initialised data.
+std::uint32_t InitialisedData(const Bytes& b) {
+  const Layout layout(b);
+  const std::uint32_t align = Get(b, layout.optional + 36);
+  std::uint32_t sum = 0;
+  for (std::size_t s = 0; s < layout.sections; ++s) {
+    if ((layout.Field(b, s, 36) & 0x40) != 0) {
+      sum += (layout.Field(b, s, 16) + align - 1) / align * align;
+    }
+  }
+  return sum;
+}
 
 std::vector<seal::Resource> Resources(const Bytes& image, std::uint16_t type) {
   const seal::MemorySource source(image);
@@ -143,6 +162,44 @@ TEST(ResourceWriter, RebrandsTheRealLauncherIntoAValidImageSealedAgain) {
             TestBranding().version->strings);
 }
 
+// The player swapped for programs of other sizes, on the launchers around
+// lumirax and around a file that is no program, with a new icon and
+// version in the same pass: a valid image sealed for the new size, its
+// checksum and initialised-data size as the linker gives them, the player
+// byte for byte, the other resources kept.
+TEST(ResourceWriter, SwapsThePlayerForOneOfAnySize) {
+  Bytes overlaid = BuiltProgram("lumirax.exe");  // larger, with bytes behind its sections
+  for (std::size_t i = 0; i < 3'000'001; ++i) overlaid.push_back(static_cast<std::uint8_t>(i * 31));
+  for (const char* name : {"turv.exe", "turv_notprog.exe"}) {
+    const Bytes launcher = BuiltProgram(name);
+    ASSERT_FALSE(launcher.empty());
+    ASSERT_EQ(Get(launcher, Layout(launcher).optional + 8), InitialisedData(launcher)) << name;
+    for (const Bytes& player : {Bytes{'x'}, overlaid}) {
+      const seal::MemorySource playerFile(player);
+      seal::Branding branding = TestBranding();
+      branding.player = &playerFile;
+      const Bytes swapped = seal::Brand(launcher, branding);
+      const seal::MemorySource source(swapped);
+      const std::string label =
+          std::string(name) + ", a player of " + std::to_string(player.size());
+      EXPECT_EQ(seal::ImageProblem(source), std::nullopt) << label;
+      EXPECT_EQ(seal::SealProblem(source), std::nullopt) << label;
+      const auto facts = seal::ReadLauncher(source);
+      ASSERT_EQ(facts.playerSize, player.size()) << label;
+      EXPECT_TRUE(std::equal(player.begin(), player.end(),
+                             swapped.begin() + static_cast<std::ptrdiff_t>(facts.playerOffset)))
+          << label;
+      EXPECT_EQ(Get(swapped, facts.checksumOffset), seal::PeChecksum(swapped, facts.checksumOffset))
+          << label;
+      EXPECT_EQ(Get(swapped, Layout(swapped).optional + 8), InitialisedData(swapped)) << label;
+      EXPECT_EQ(Resources(swapped, 24).front().data, Resources(launcher, 24).front().data) << label;
+      EXPECT_EQ(seal::DescribeIcon(seal::ReadBranding(source).icon),
+                "16x16 32-bit, 32x32 32-bit, 256x256 PNG")
+          << label;
+    }
+  }
+}
+
 TEST(ResourceWriter, RefusesLaunchersItCannotRewriteSafely) {
   const Bytes launcher = RealLauncher();
   ASSERT_FALSE(launcher.empty());
@@ -216,6 +273,11 @@ TEST(IconFile, RefusesWhatIsNoIconSayingWhy) {
   Bytes depth = good;
   depth[Get(good, 6 + 12) + 14] = 7;
   refused(depth, "7 bits a pixel");
+  // Entries that share bytes would multiply them: 256 of them made an icon
+  // of 70 KB take 17 MB in the launcher.
+  Bytes shared = good;
+  Set(shared, 6 + 16 + 12, Get(good, 6 + 12) + 40);  // image 2 starts inside image 1
+  refused(shared, "image 2 (256x256) shares bytes with image 1");
 }
 
 TEST(VersionResource, CarriesUnicodeTextsAndNumbers) {

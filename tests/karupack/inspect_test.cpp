@@ -179,6 +179,7 @@ TEST_F(PackerTest, OpensEachInputOnce) {
   Write("in/a.txt", "a");
   const fs::path captions = Write("captions.txt", "a.txt\tEine Folie\n");
   const fs::path icon = Write("Kurs.ico", testicon::Icon({{16, 0xFF'00'00'00}}));
+  const fs::path player = Write("player.exe", MakeProgram());
   const fs::path package = Dir() / "Kurs.exe";
   const fs::path log = Dir() / "opens.log";
   // How often the run opened each path.
@@ -199,8 +200,8 @@ TEST_F(PackerTest, OpensEachInputOnce) {
   };
   auto packed = opens({"pack", "-q", "-l", Launcher().string(), "-o", package.string(), "-c",
                        captions.string(), "--icon", icon.string(), "--info", "ProductName=Kurs",
-                       (Dir() / "in").string()});
-  for (const fs::path& input : {Launcher(), captions, icon, Dir() / "in" / "a.txt"}) {
+                       "--player", player.string(), (Dir() / "in").string()});
+  for (const fs::path& input : {Launcher(), captions, icon, player, Dir() / "in" / "a.txt"}) {
     EXPECT_EQ(packed[input.string()], 1) << input;
   }
   for (const char* command : {"list", "verify"}) {

@@ -88,4 +88,35 @@ std::vector<std::uint8_t> MakeLauncher(std::size_t playerSize, bool sealed) {
   return b;
 }
 
+std::vector<std::uint8_t> MakeProgram(const ProgramShape& shape) {
+  const std::uint32_t optionalSize = shape.plus ? 0xF0 : 0xE0;
+  const std::uint32_t sections = kOptional + optionalSize;
+  std::vector<std::uint8_t> b(0x400, 0);
+  b[0] = 'M';
+  b[1] = 'Z';
+  Put(b, 0x3C, kPe);
+  Put(b, kPe, 0x00004550);
+  Put(b, kPe + 4, shape.machine, 2);
+  Put(b, kPe + 6, 1, 2);
+  Put(b, kPe + 20, optionalSize, 2);
+  Put(b, kPe + 22, shape.characteristics, 2);
+  Put(b, kOptional, shape.plus ? 0x20B : 0x10B, 2);
+  Put(b, kOptional + 16, 0x1000);  // entry point
+  Put(b, kOptional + (shape.plus ? 24 : 28), 0x400000);
+  Put(b, kOptional + 32, 0x1000);
+  Put(b, kOptional + 36, kFileAlign);
+  Put(b, kOptional + 56, 0x2000);
+  Put(b, kOptional + 60, 0x200);
+  Put(b, kOptional + 68, shape.subsystem, 2);
+  Put(b, kOptional + (shape.plus ? 108 : 92), 16);
+  std::memcpy(&b[sections], ".text\0\0\0", 8);
+  Put(b, sections + 8, 0x10);
+  Put(b, sections + 12, 0x1000);
+  Put(b, sections + 16, 0x200);
+  Put(b, sections + 20, 0x200);
+  Put(b, sections + 36, 0x60000020);  // code, executable, readable
+  b[0x200] = 0xC3;                    // ret
+  return b;
+}
+
 }  // namespace turv::karupack::testing

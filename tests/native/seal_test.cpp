@@ -108,6 +108,35 @@ TEST(Seal, RefusesAWrongValueAndAcceptsAPackageWithDataBehind) {
 
   Bytes cut(launcher.begin(), launcher.end() - 1);
   EXPECT_THROW(ReadLauncher(MemorySource(cut)), SealError);
+
+  // A player swapped without sealing again: the data would not begin where
+  // the image ends.
+  Bytes swapped = grown;
+  Put(swapped, kRsrcAt + 0x48 + 4, 92);
+  EXPECT_EQ(PackageSealProblem(MemorySource(swapped)),
+            "the seal does not match the player it carries: the data would begin at " +
+                std::to_string(launcher.size() - 8) +
+                ", but the launcher image with its player of 92 bytes ends at " +
+                std::to_string(launcher.size()));
+}
+
+// The loader maps a section's file bytes only up to its aligned virtual
+// size; raw bytes beyond it lie where the next section's addresses are,
+// but are not its bytes. A tree planted there is not the one Windows reads.
+TEST(Seal, ReadsASectionOnlyAsFarAsTheLoaderMapsIt) {
+  const Bytes launcher = MakeLauncher(Bytes(3'000, 0xAB));
+  constexpr std::size_t kTable = 88 + 224;
+  Bytes bent(launcher.begin(), launcher.begin() + kRsrcAt);
+  bent.resize(0x1200, 0);
+  bent.insert(bent.end(), launcher.begin() + kRsrcAt, launcher.begin() + kRsrcAt + 0x58);
+  Put(bent, 0x1200 + 0x48 + 4, 7);  // the planted tree's player: 7 bytes
+  bent.resize(0x1400, 0);
+  bent.insert(bent.end(), launcher.begin() + kRsrcAt, launcher.end());
+  Put(bent, kTable + 16, 0x1200);       // .rdata: 0x200 bytes in memory, 0x1200 in the file
+  Put(bent, kTable + 40 + 20, 0x1400);  // .rsrc behind them
+  const auto facts = ReadLauncher(MemorySource(bent));
+  EXPECT_EQ(facts.playerSize, 3'000u);
+  EXPECT_EQ(facts.playerOffset, 0x1400u + 0x58);
 }
 
 TEST(Seal, APlayerThatIsALauncherItselfDoesNotConfuseTheRecord) {

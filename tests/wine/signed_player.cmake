@@ -3,9 +3,29 @@
 # verifies against the certificate it was signed with.
 #   cmake -DLAUNCHER=turv_signed.exe -DPROBE=winprobe.exe -DPLAYER=signed.exe -DCERT=cert.pem
 #         -DOSSLSIGNCODE=osslsigncode -DWORK=dir -DRUN=wine-run -P signed_player.cmake
+# With -DKARUPACK=karupack.exe the launcher is any sealed one (the project's
+# turv.exe): karupack.exe packs two files behind it with --player PLAYER,
+# and the files unpacked are checked byte for byte too.
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/Temp ${WORK}/Kurs)
-file(COPY_FILE ${LAUNCHER} ${WORK}/Kurs/Kurs.exe)
+if(KARUPACK)
+  file(MAKE_DIRECTORY ${WORK}/slides)
+  file(WRITE ${WORK}/slides/intro.txt "Hallo\n")
+  file(COPY_FILE ${PROBE} ${WORK}/slides/bild.bin)  # a megabyte of a program's bytes
+  execute_process(
+    COMMAND ${RUN} ${KARUPACK} pack -q -l ${LAUNCHER} --player ${PLAYER} -o Kurs/Kurs.exe slides
+    WORKING_DIRECTORY ${WORK} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "karupack pack --player failed:\n${out}\n${err}")
+  endif()
+  execute_process(COMMAND ${RUN} ${KARUPACK} verify Kurs/Kurs.exe WORKING_DIRECTORY ${WORK}
+                  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT status EQUAL 0 OR NOT out MATCHES "  player: [0-9]+ bytes, x86 \\(32-bit\\) program, signed[\r\n]")
+    message(FATAL_ERROR "the package does not verify with its player:\n${out}\n${err}")
+  endif()
+else()
+  file(COPY_FILE ${LAUNCHER} ${WORK}/Kurs/Kurs.exe)
+endif()
 # Windows programs see the Linux paths on drive Z:.
 foreach(name Temp Kurs)
   string(REPLACE "/" "\\" windows_${name} "Z:${WORK}/${name}")
@@ -39,4 +59,16 @@ execute_process(COMMAND ${OSSLSIGNCODE} verify -CAfile ${CERT} -in ${WORK}/Temp/
                 RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT status EQUAL 0 OR NOT out MATCHES "Signature verification: ok")
   message(FATAL_ERROR "the unpacked player's signature does not verify:\n${out}\n${err}")
+endif()
+
+if(KARUPACK)
+  execute_process(COMMAND ${RUN} ${KARUPACK} extract Temp/KARU/karu.pqd -C unpacked
+                  WORKING_DIRECTORY ${WORK} RESULT_VARIABLE status ERROR_VARIABLE err)
+  foreach(name intro.txt bild.bin)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/slides/${name}
+                            ${WORK}/unpacked/${name} RESULT_VARIABLE differ)
+    if(NOT status EQUAL 0 OR NOT differ EQUAL 0)
+      message(FATAL_ERROR "${name} was not unpacked byte for byte: ${err}")
+    endif()
+  endforeach()
 endif()
