@@ -18,9 +18,14 @@ struct PackOptions {
   std::optional<std::filesystem::path> captions;
   bool quiet = false;
   std::vector<std::filesystem::path> inputs;
+  // A symbolic link inside a folder to pack is packed as the file it
+  // points to, rather than refused.
+  bool followLinks = false;
   // The package's own icon and version strings (in place of the launcher's).
   std::optional<std::filesystem::path> icon;
   std::vector<std::pair<std::string, std::string>> info;
+  // The program the package's launcher carries as its player (RCDATA 1000).
+  std::optional<std::filesystem::path> player;
   // Files inside the folders to pack that are not packed (a dropped
   // folder's captions, icon and info files).
   std::vector<std::filesystem::path> setAside;

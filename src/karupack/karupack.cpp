@@ -25,7 +25,7 @@ constexpr const char* kOverview =
     "\n"
     "commands:\n"
     "  pack -o OUT.exe [-l LAUNCHER] [-c CAPTIONS] [--icon FILE.ico]\n"
-    "       [--info KEY=VALUE]... [--quiet] FILE|DIR...\n"
+    "       [--info KEY=VALUE]... [--follow-links] [--quiet] FILE|DIR...\n"
     "  list PACKAGE|DATAFILE\n"
     "  extract PACKAGE|DATAFILE -C DIR\n"
     "  verify PACKAGE\n"
@@ -33,18 +33,22 @@ constexpr const char* kOverview =
     "'karupack COMMAND --help' tells more about each; 'karupack --version'\n"
     "names this version. Every file karupack reads must be a regular file: a\n"
     "pipe or a device is refused, never waited on. Control characters in\n"
-    "anything printed are shown escaped (\\x1B, \\u009D). On Windows, a\n"
-    "folder dropped on karupack.exe is packed into FOLDER.exe beside it (see\n"
-    "the packing guide).\n";
+    "anything printed are shown escaped (\\x1B, \\u009D), and so are the\n"
+    "characters that reorder text (\\u202E). On Windows, a folder dropped on\n"
+    "karupack.exe is packed into FOLDER.exe beside it (see the packing\n"
+    "guide).\n";
 
 constexpr const char* kPackHelp =
     "usage: karupack pack -o OUT.exe [-l LAUNCHER] [-c CAPTIONS] [--icon FILE.ico]\n"
-    "                     [--info KEY=VALUE]... [--quiet] FILE|DIR...\n"
+    "                     [--info KEY=VALUE]... [--follow-links] [--quiet]\n"
+    "                     FILE|DIR...\n"
     "\n"
     "Writes OUT.exe: the launcher, then the data region with the given files,\n"
     "in the order given; a folder contributes its regular files, sorted by\n"
     "name (folders inside it are skipped). OUT.exe is written under a\n"
-    "temporary name beside it and takes its place only when complete.\n"
+    "temporary name beside it, put on the disk, and takes its place only\n"
+    "when complete; a file it replaces keeps its permissions. Its header\n"
+    "checksum covers the whole package.\n"
     "\n"
     "  -o, --output OUT.exe    the package to write\n"
     "  -l, --launcher FILE     the sealed launcher to put in front (default:\n"
@@ -60,6 +64,9 @@ constexpr const char* kPackHelp =
     "                          LegalCopyright, ProductVersion, FileVersion;\n"
     "                          a version 1.2.3 or 1.2.3.4 also sets the\n"
     "                          version numbers\n"
+    "      --follow-links      pack the files that symbolic links inside the\n"
+    "                          folders point to; without it such a link is\n"
+    "                          refused (links named as FILE are followed)\n"
     "  -q, --quiet             no progress bar and no summary\n"
     "\n"
     "Names must be valid Windows file names of 1 to 32 Windows-1252\n"
@@ -67,10 +74,11 @@ constexpr const char* kPackHelp =
     "up to 184 characters and no control characters; a package holds up to\n"
     "2872 files and stays below 2 GiB.\n"
     "\n"
-    "OUT.exe must not be a file to pack, the launcher or the captions file\n"
-    "(however spelt), a folder, a pipe or a device, nor a symbolic link to\n"
-    "one. A symbolic link to another file is replaced by the package; the\n"
-    "file it points to is left as it was.\n";
+    "OUT.exe is replaced, as cp replaces its target, but must not be any\n"
+    "file the pack reads: a file to pack, the launcher, the captions or the\n"
+    "icon file (however spelt), nor a folder, a pipe or a device, nor a\n"
+    "symbolic link to one. A symbolic link to another file is replaced by\n"
+    "the package; the file it points to is left as it was.\n";
 
 constexpr const char* kListHelp =
     "usage: karupack list PACKAGE|DATAFILE\n"
@@ -95,7 +103,9 @@ constexpr const char* kVerifyHelp =
     "the data region reads cleanly with names every system can write. Bytes\n"
     "after the last file (a signature) are fine; a signature's frame must\n"
     "hold (its certificate table last in the file, right behind the data).\n"
-    "Shows the icon sizes and version strings. Exits 0 only then.\n";
+    "Shows the icon sizes and version strings, and whether the header\n"
+    "checksum is the one the whole file gives (a stale one is reported, not\n"
+    "refused). Exits 0 only then.\n";
 
 struct Command {
   const char* help;
@@ -186,7 +196,7 @@ int Dispatch(const std::vector<std::string>& args) {
                            {"--captions", "-c"},
                            {"--icon", "--icon"},
                            {"--info", "--info"}},
-                          {{"-q", "-q"}, {"--quiet", "-q"}},
+                          {{"-q", "-q"}, {"--quiet", "-q"}, {"--follow-links", "--follow-links"}},
                           {"--info"}};
     const Parsed parsed = Parse(name, command, rest);
     if (parsed.help) return ShowHelp(command.help);
@@ -196,6 +206,7 @@ int Dispatch(const std::vector<std::string>& args) {
     if (parsed.values.contains("-l")) options.launcher = PathFromUtf8(parsed.values.at("-l"));
     if (parsed.values.contains("-c")) options.captions = PathFromUtf8(parsed.values.at("-c"));
     options.quiet = parsed.flags.contains("-q");
+    options.followLinks = parsed.flags.contains("--follow-links");
     if (parsed.values.contains("--icon")) options.icon = PathFromUtf8(parsed.values.at("--icon"));
     if (parsed.repeated.contains("--info")) {
       for (const std::string& line : parsed.repeated.at("--info")) {

@@ -136,17 +136,56 @@ std::optional<std::string> PackageSealProblem(const LauncherFacts& facts,
   return std::nullopt;
 }
 
-std::uint32_t PeChecksum(std::span<const std::uint8_t> file, std::uint64_t checksumOffset) {
-  std::uint64_t sum = 0;
-  for (std::size_t i = 0; i < file.size(); i += 2) {
-    if (i == checksumOffset || i == checksumOffset + 2) continue;
-    std::uint32_t word = file[i];
-    if (i + 1 < file.size()) word |= std::uint32_t{file[i + 1]} << 8;
-    sum += word;
-    sum = (sum & 0xFFFF) + (sum >> 16);
+void HeaderChecksum::Add(std::span<const std::uint8_t> bytes) {
+  const std::uint64_t start = length_;
+  for (std::uint64_t at = std::max(start, fieldOffset_);
+       at < std::min(start + bytes.size(), fieldOffset_ + 4); ++at) {
+    stored_ |= std::uint32_t{bytes[at - start]} << (8 * (at - fieldOffset_));
   }
-  sum = (sum & 0xFFFF) + (sum >> 16);
-  return static_cast<std::uint32_t>(sum + file.size());
+  // The sum is linear in the bytes: a byte at an odd offset counts 256
+  // times. 0x10000 leaves 1 modulo 0xFFFF, so the two words of a 32-bit
+  // load add as one number, and the pieces may end anywhere.
+  std::uint64_t sum = 0;
+  std::size_t i = 0;
+  if (start % 2 == 1 && !bytes.empty()) sum += std::uint64_t{bytes[i++]} << 8;
+  for (; i + 4 <= bytes.size(); i += 4) {
+    sum += bytes[i] | std::uint32_t{bytes[i + 1]} << 8 | std::uint32_t{bytes[i + 2]} << 16 |
+           std::uint32_t{bytes[i + 3]} << 24;
+  }
+  for (; i < bytes.size(); ++i) sum += std::uint64_t{bytes[i]} << ((start + i) % 2 * 8);
+  residue_ = (residue_ + sum % 0xFFFF) % 0xFFFF;
+  length_ += bytes.size();
+}
+
+std::uint32_t HeaderChecksum::Value() const {
+  // One's complement subtraction, as MapFileAndCheckSum takes the field out.
+  const auto less = [](std::uint32_t sum, std::uint32_t word) {
+    return sum >= word ? sum - word : sum - word + 0xFFFF;
+  };
+  const std::uint64_t low = stored_ & 0xFFFF, high = stored_ >> 16;
+  const std::uint64_t others = (residue_ + 2 * 0xFFFF - low - high) % 0xFFFF;
+  // The value the file gives with v in its field. Adding with end-around
+  // carry gives the residue, 0xFFFF for 0 once any word is not 0 (a
+  // program begins with "MZ"); taking the field out can give 0 or 0xFFFF
+  // for a residue of 0, so both are tried for the one that holds.
+  const auto gives = [&](std::uint32_t v) {
+    const std::uint64_t residue = (others + (v & 0xFFFF) + (v >> 16)) % 0xFFFF;
+    const auto sum = less(
+        less(residue == 0 ? 0xFFFF : static_cast<std::uint32_t>(residue), v & 0xFFFF), v >> 16);
+    return static_cast<std::uint32_t>(sum + length_);
+  };
+  const auto first = static_cast<std::uint32_t>(others == 0 ? 0xFFFF : others);
+  for (const std::uint32_t sum : {first, 0u}) {
+    const auto v = static_cast<std::uint32_t>(sum + length_);
+    if (gives(v) == v) return v;
+  }
+  return static_cast<std::uint32_t>(first + length_);
+}
+
+std::uint32_t PeChecksum(std::span<const std::uint8_t> file, std::uint64_t checksumOffset) {
+  HeaderChecksum sum(checksumOffset);
+  sum.Add(file);
+  return sum.Value();
 }
 
 void Seal(std::span<std::uint8_t> file) {
