@@ -10,6 +10,10 @@
 #include "seal/pe_image.h"
 #include "seal/seal_record.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace turv::seal {
 
 namespace {
@@ -51,11 +55,32 @@ std::vector<std::uint64_t> FindMarker(const ByteSource& file, const PeHeaders& h
   return found;
 }
 
-// The 32-bit little-endian numbers at p added up, loaded whole so that the
-// compiler adds several at a time, at the pace of memory.
+// The count 32-bit little-endian numbers at p added up, modulo 0xFFFF:
+// each leaves what its two 16-bit halves do. With SSE2, four at a time:
+// a half less 0x8000 is a signed word, which pmaddwd adds in pairs.
 std::uint64_t AddedUp(const std::uint8_t* p, std::size_t count) {
   std::uint64_t sum = 0;
-  for (std::size_t k = 0; k < count; ++k) {
+  std::size_t k = 0;
+#if defined(__SSE2__)
+  const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
+  const __m128i one = _mm_set1_epi16(1);
+  while (count - k >= 8) {
+    // 4,096 rounds keep each 32-bit lane within 2^29.
+    const std::size_t rounds = std::min<std::size_t>((count - k) / 8, 4096);
+    __m128i even = _mm_setzero_si128(), odd = _mm_setzero_si128();
+    for (std::size_t r = 0; r < rounds; ++r, k += 8) {
+      const auto* at = reinterpret_cast<const __m128i*>(p + 4 * k);
+      even = _mm_add_epi32(even, _mm_madd_epi16(_mm_xor_si128(_mm_loadu_si128(at), flip), one));
+      odd = _mm_add_epi32(odd, _mm_madd_epi16(_mm_xor_si128(_mm_loadu_si128(at + 1), flip), one));
+    }
+    alignas(16) std::int32_t lane[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lane), _mm_add_epi32(even, odd));
+    sum +=
+        static_cast<std::uint64_t>(std::int64_t{lane[0]} + lane[1] + lane[2] + lane[3] +
+                                   std::int64_t{0x8000} * 16 * static_cast<std::int64_t>(rounds));
+  }
+#endif
+  for (; k < count; ++k) {
     std::uint32_t word = 0;
     std::memcpy(&word, p + 4 * k, sizeof word);
     if constexpr (std::endian::native != std::endian::little) word = __builtin_bswap32(word);
