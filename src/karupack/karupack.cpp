@@ -90,9 +90,11 @@ constexpr const char* kExtractHelp =
     "usage: karupack extract PACKAGE|DATAFILE -C DIR\n"
     "\n"
     "Writes every packed file into DIR, created when missing; files of the\n"
-    "same names there are replaced. Nothing is written outside DIR: a file\n"
-    "whose name is no plain Windows file name, or one that would replace\n"
-    "PACKAGE itself, stops the extraction before anything is written.\n"
+    "same names there are replaced, keeping their permissions, each only\n"
+    "once it is complete and on the disk. Nothing is written outside DIR:\n"
+    "a file whose name is no plain Windows file name, or one that would\n"
+    "replace PACKAGE itself, stops the extraction before anything is\n"
+    "written.\n"
     "\n"
     "  -C, --directory DIR     the folder to write into\n";
 
