@@ -134,7 +134,8 @@ std::string Printable(std::string_view utf8) {
       out += Escaped("\\x%02X", static_cast<unsigned char>(utf8[at++]));
     } else if (*c < 0x20 || *c == 0x7F) {
       out += Escaped("\\x%02X", static_cast<unsigned>(*c));
-    } else if (*c >= 0x80 && *c < 0xA0) {
+    } else if ((*c >= 0x80 && *c < 0xA0) || (*c >= 0x202A && *c <= 0x202E) ||
+               (*c >= 0x2066 && *c <= 0x2069)) {
       out += Escaped("\\u%04X", static_cast<unsigned>(*c));
     } else {
       out += utf8.substr(start, at - start);

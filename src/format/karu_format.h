@@ -113,9 +113,10 @@ char32_t Cp1252CodePoint(std::uint8_t byte);
 std::string ToUtf8(std::string_view cp1252);
 
 // Text fit for a terminal: UTF-8 with every control character escaped (C0
-// and DEL as \xNN, C1 as \u00NN) and every byte that is not UTF-8 as \xNN,
-// so that nothing printed can move the cursor, retitle the window or start
-// a terminal command.
+// and DEL as \xNN, C1 as \u00NN), the bidirectional embeddings, overrides
+// and isolates too (\u202A-\u202E, \u2066-\u2069), and every byte that is
+// not UTF-8 as \xNN, so that nothing printed can move the cursor, retitle
+// the window, start a terminal command or turn a line around.
 std::string Printable(std::string_view utf8);
 // A stored Windows-1252 text as messages show it: UTF-8, quoted, escaped.
 std::string Quoted(std::string_view cp1252);

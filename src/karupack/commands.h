@@ -18,6 +18,9 @@ struct PackOptions {
   std::optional<std::filesystem::path> captions;
   bool quiet = false;
   std::vector<std::filesystem::path> inputs;
+  // A symbolic link inside a folder to pack is packed as the file it
+  // points to, rather than refused.
+  bool followLinks = false;
   // The package's own icon and version strings (in place of the launcher's).
   std::optional<std::filesystem::path> icon;
   std::vector<std::pair<std::string, std::string>> info;

@@ -1,6 +1,7 @@
 // karupack list, extract and verify: reading a package or a bare data file.
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <map>
 #include <sstream>
 
@@ -34,7 +35,7 @@ struct Region {
 // launcher; anything else is read as a bare data file. No data file starts
 // with "MZ": its first byte is a name's length, 32 at most.
 Region Open(const fs::path& path, bool packageOnly) {
-  Region region{InputFile(path), 0, 0, std::nullopt, {}};
+  Region region{InputFile(path), 0, 0, std::nullopt, 0, {}};
   std::array<std::uint8_t, 2> head{};
   const std::size_t got = region.file.Read(head);
   if (got == 2 && head[0] == 'M' && head[1] == 'Z') {
@@ -114,6 +115,32 @@ std::string Pad(std::string_view utf8, std::size_t width) {
   return std::string(width - std::min(width, Columns(utf8)), ' ');
 }
 
+// Whether the header checksum is the one the whole file gives. A stale
+// one (an older packer summed the launcher only) is reported, not
+// refused: Windows does not check it for programs, some scanners do.
+std::string DescribeChecksum(Region& region) {
+  seal::HeaderChecksum checksum(region.launcher->checksumOffset);
+  std::vector<std::uint8_t> buffer(std::min<std::uint64_t>(Transfer::kBuffer, region.file.Size()));
+  region.file.Seek(0);
+  for (std::uint64_t left = region.file.Size(); left > 0;) {
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+    const std::size_t got = region.file.Read(std::span(buffer).first(want));
+    if (got == 0)
+      throw Failure(region.file.Path(), "ended early: it changed while karupack read it");
+    checksum.Add(std::span(buffer).first(got));
+    left -= got;
+  }
+  char text[160];
+  if (checksum.Stored() == checksum.Value()) {
+    std::snprintf(text, sizeof text, "checksum: 0x%08X, right", checksum.Value());
+  } else {
+    std::snprintf(text, sizeof text,
+                  "checksum: 0x%08X, stale: the file gives 0x%08X (packing it again renews it)",
+                  checksum.Stored(), checksum.Value());
+  }
+  return text;
+}
+
 }  // namespace
 
 void List(const fs::path& input, std::ostream& out) {
@@ -148,7 +175,8 @@ void Extract(const fs::path& input, const fs::path& folder, std::ostream& out) {
   // spelling (a link, or a name equal but for case on Windows).
   if (const auto self = IdentityOf(input)) {
     for (std::size_t i = 0; i < region.entries.size(); ++i) {
-      if (IdentityOf(folder / PathFromUtf8(format::ToUtf8(region.entries[i].name))) == self) {
+      const auto entry = IdentityOf(folder / PathFromUtf8(format::ToUtf8(region.entries[i].name)));
+      if (entry && SameFile(*entry, *self)) {
         throw Failure(input, EntryLabel(i, region.entries[i]) +
                                  "it would replace the file being extracted; extract into "
                                  "another folder");
@@ -164,12 +192,13 @@ void Extract(const fs::path& input, const fs::path& folder, std::ostream& out) {
   Transfer transfer(quiet);
   for (const format::Entry& e : region.entries) {
     // A checked name is one plain file name: it stays inside folder.
-    PendingFile pending(folder / PathFromUtf8(format::ToUtf8(e.name)));
+    PendingFile pending(folder / PathFromUtf8(format::ToUtf8(e.name)), false);
     region.file.Seek(region.start + static_cast<std::uint64_t>(e.position));
     transfer.Copy(region.file, pending.Out(), static_cast<std::uint64_t>(e.size));
     transfer.CheckInterrupt();
-    pending.Commit(false);
+    pending.Commit();
   }
+  FlushFolder(folder);
   out << region.entries.size() << " files written to " << ShownPath(folder) << "\n";
 }
 
@@ -190,10 +219,12 @@ void Verify(const fs::path& package, std::ostream& out) {
   std::ostringstream launcher;
   DescribeLauncher(region.file, *region.launcher, launcher, "  ", true);
   const auto signature = CheckSignature(region.file, region.start + end);
+  const std::string checksum = DescribeChecksum(region);
   out << ShownPath(package) << ": OK: sealed launcher of " << region.start << " bytes, "
       << region.entries.size() << " files, " << end - format::kDirectorySize << " bytes of data";
   if (end < region.size) out << ", " << region.size - end << " bytes after the last file";
-  out << "\n" << launcher.str() << "  " << signature.value_or("not signed") << "\n";
+  out << "\n"
+      << launcher.str() << "  " << checksum << "\n  " << signature.value_or("not signed") << "\n";
 }
 
 }  // namespace turv::karupack

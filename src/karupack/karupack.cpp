@@ -25,7 +25,8 @@ constexpr const char* kOverview =
     "\n"
     "commands:\n"
     "  pack -o OUT.exe [-l LAUNCHER] [-c CAPTIONS] [--icon FILE.ico]\n"
-    "       [--info KEY=VALUE]... [--player FILE.exe] [--quiet] FILE|DIR...\n"
+    "       [--info KEY=VALUE]... [--player FILE.exe] [--follow-links] [--quiet]\n"
+    "       FILE|DIR...\n"
     "  list PACKAGE|DATAFILE\n"
     "  extract PACKAGE|DATAFILE -C DIR\n"
     "  verify PACKAGE\n"
@@ -33,19 +34,23 @@ constexpr const char* kOverview =
     "'karupack COMMAND --help' tells more about each; 'karupack --version'\n"
     "names this version. Every file karupack reads must be a regular file: a\n"
     "pipe or a device is refused, never waited on. Control characters in\n"
-    "anything printed are shown escaped (\\x1B, \\u009D). On Windows, a\n"
-    "folder dropped on karupack.exe is packed into FOLDER.exe beside it (see\n"
-    "the packing guide).\n";
+    "anything printed are shown escaped (\\x1B, \\u009D), and so are the\n"
+    "characters that reorder text (\\u202E). On Windows, a folder dropped on\n"
+    "karupack.exe is packed into FOLDER.exe beside it (see the packing\n"
+    "guide).\n";
 
 constexpr const char* kPackHelp =
     "usage: karupack pack -o OUT.exe [-l LAUNCHER] [-c CAPTIONS] [--icon FILE.ico]\n"
-    "                     [--info KEY=VALUE]... [--player FILE.exe] [--quiet]\n"
+    "                     [--info KEY=VALUE]... [--player FILE.exe] [--follow-links]\n"
+    "                     [--quiet]\n"
     "                     FILE|DIR...\n"
     "\n"
     "Writes OUT.exe: the launcher, then the data region with the given files,\n"
     "in the order given; a folder contributes its regular files, sorted by\n"
     "name (folders inside it are skipped). OUT.exe is written under a\n"
-    "temporary name beside it and takes its place only when complete.\n"
+    "temporary name beside it, put on the disk, and takes its place only\n"
+    "when complete; a file it replaces keeps its permissions. Its header\n"
+    "checksum covers the whole package.\n"
     "\n"
     "  -o, --output OUT.exe    the package to write\n"
     "  -l, --launcher FILE     the sealed launcher to put in front (default:\n"
@@ -66,6 +71,9 @@ constexpr const char* kPackHelp =
     "                          unpacked as lumirax.exe into the work folder;\n"
     "                          a Windows program (x86; x64 and ARM64 ones\n"
     "                          start on 64-bit Windows only), no DLL or driver\n"
+    "      --follow-links      pack the files that symbolic links inside the\n"
+    "                          folders point to; without it such a link is\n"
+    "                          refused (links named as FILE are followed)\n"
     "  -q, --quiet             no progress bar and no summary\n"
     "\n"
     "Names must be valid Windows file names of 1 to 32 Windows-1252\n"
@@ -73,10 +81,11 @@ constexpr const char* kPackHelp =
     "up to 184 characters and no control characters; a package holds up to\n"
     "2872 files and stays below 2 GiB.\n"
     "\n"
-    "OUT.exe must not be a file to pack, the launcher or the captions file\n"
-    "(however spelt), a folder, a pipe or a device, nor a symbolic link to\n"
-    "one. A symbolic link to another file is replaced by the package; the\n"
-    "file it points to is left as it was.\n";
+    "OUT.exe is replaced, as cp replaces its target, but must not be any\n"
+    "file the pack reads: a file to pack, the launcher, the captions or the\n"
+    "icon file (however spelt), nor a folder, a pipe or a device, nor a\n"
+    "symbolic link to one. A symbolic link to another file is replaced by\n"
+    "the package; the file it points to is left as it was.\n";
 
 constexpr const char* kListHelp =
     "usage: karupack list PACKAGE|DATAFILE\n"
@@ -89,9 +98,11 @@ constexpr const char* kExtractHelp =
     "usage: karupack extract PACKAGE|DATAFILE -C DIR\n"
     "\n"
     "Writes every packed file into DIR, created when missing; files of the\n"
-    "same names there are replaced. Nothing is written outside DIR: a file\n"
-    "whose name is no plain Windows file name, or one that would replace\n"
-    "PACKAGE itself, stops the extraction before anything is written.\n"
+    "same names there are replaced, keeping their permissions, each only\n"
+    "once it is complete and on the disk. Nothing is written outside DIR:\n"
+    "a file whose name is no plain Windows file name, or one that would\n"
+    "replace PACKAGE itself, stops the extraction before anything is\n"
+    "written.\n"
     "\n"
     "  -C, --directory DIR     the folder to write into\n";
 
@@ -102,8 +113,10 @@ constexpr const char* kVerifyHelp =
     "the data region reads cleanly with names every system can write. Bytes\n"
     "after the last file (a signature) are fine; a signature's frame must\n"
     "hold (its certificate table last in the file, right behind the data).\n"
-    "Shows the icon sizes, the version strings and the player: its size,\n"
-    "processor, signature and version. Exits 0 only then.\n";
+    "Shows the icon sizes, the version strings and the player (its size,\n"
+    "processor, signature and version), and whether the header checksum is\n"
+    "the one the whole file gives (a stale one is reported, not refused).\n"
+    "Exits 0 only then.\n";
 
 struct Command {
   const char* help;
@@ -195,7 +208,7 @@ int Dispatch(const std::vector<std::string>& args) {
                            {"--icon", "--icon"},
                            {"--info", "--info"},
                            {"--player", "--player"}},
-                          {{"-q", "-q"}, {"--quiet", "-q"}},
+                          {{"-q", "-q"}, {"--quiet", "-q"}, {"--follow-links", "--follow-links"}},
                           {"--info"}};
     const Parsed parsed = Parse(name, command, rest);
     if (parsed.help) return ShowHelp(command.help);
@@ -205,6 +218,7 @@ int Dispatch(const std::vector<std::string>& args) {
     if (parsed.values.contains("-l")) options.launcher = PathFromUtf8(parsed.values.at("-l"));
     if (parsed.values.contains("-c")) options.captions = PathFromUtf8(parsed.values.at("-c"));
     options.quiet = parsed.flags.contains("-q");
+    options.followLinks = parsed.flags.contains("--follow-links");
     if (parsed.values.contains("--icon")) options.icon = PathFromUtf8(parsed.values.at("--icon"));
     if (parsed.values.contains("--player")) {
       options.player = PathFromUtf8(parsed.values.at("--player"));

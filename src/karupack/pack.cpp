@@ -2,6 +2,7 @@
 // and bodies in one pass into a file that takes the output's place only
 // when complete.
 #include <algorithm>
+#include <array>
 #include <map>
 
 #include "format/karu_format.h"
@@ -56,8 +57,11 @@ void Add(const fs::path& file, std::vector<Source>& sources) {
 }
 
 // The files to pack, in order: each FILE as given, each DIR's regular files
-// sorted by name.
-std::vector<Source> Gather(const std::vector<fs::path>& inputs, std::ostream& notes) {
+// sorted by name. A link inside a folder could lead anywhere (to the
+// author's keys, say): it is refused unless the author asked for links to
+// be followed; one given by name is followed, as the author chose it.
+std::vector<Source> Gather(const std::vector<fs::path>& inputs, bool followLinks,
+                           std::ostream& notes) {
   std::vector<Source> sources;
   for (const fs::path& input : inputs) {
     std::error_code error;
@@ -73,6 +77,11 @@ std::vector<Source> Gather(const std::vector<fs::path>& inputs, std::ostream& no
     }
     std::vector<fs::path> files;
     for (fs::directory_iterator it(input, error), end; !error && it != end; it.increment(error)) {
+      if (const auto target = LinkTarget(it->path()); target && !followLinks) {
+        throw Failure(it->path(), "is a symbolic link to " + Utf8(*target) +
+                                      "; links inside a folder are packed only with "
+                                      "--follow-links");
+      }
       std::error_code typeError;
       if (it->is_regular_file(typeError)) {
         files.push_back(it->path());
@@ -134,23 +143,25 @@ InputFile OpenLauncher(const fs::path& launcher, bool chosen) {
   return InputFile(launcher);
 }
 
-// The sealed launcher's image size: where the data region will begin.
-std::uint64_t CheckLauncher(InputFile& launcher) {
+// The sealed launcher's facts: its image size is where the data region
+// will begin.
+seal::LauncherFacts CheckLauncher(InputFile& launcher) {
   const InputSource source(launcher);
   try {
     const seal::LauncherFacts facts = seal::ReadLauncher(source);
     if (const auto problem = seal::SealProblem(facts, source.Size())) {
       throw Failure(launcher.Path(), "not a launcher to pack with: " + *problem);
     }
-    return facts.ImageSize();
+    return facts;
   } catch (const seal::SealError& sealError) {
     throw Failure(launcher.Path(), std::string("not a launcher to pack with: ") + sealError.what());
   }
 }
 
-// Replacing a file we are about to read would lose it; the rename that puts
-// the package in place would also replace a pipe or a device, or a link to
-// one. A link to a regular file is replaced itself: that file stays as it was.
+// Replacing a file we are about to read would lose it, whatever its part
+// in the pack; the rename that puts the package in place would also
+// replace a pipe or a device, or a link to one. A link to a regular file is
+// replaced itself: that file stays as it was.
 void CheckOutput(const PackOptions& options, const fs::path& launcher,
                  const std::vector<Source>& sources) {
   std::error_code error;
@@ -160,14 +171,24 @@ void CheckOutput(const PackOptions& options, const fs::path& launcher,
   }
   const auto output = IdentityOf(options.output);
   if (!output) return;
+  const auto is = [&](const std::optional<FileId>& id) { return id && SameFile(*id, *output); };
   for (const Source& source : sources) {
-    if (source.id == output) {
+    if (is(source.id)) {
       throw Failure(options.output, "is one of the files to pack (" + Utf8(source.file) + ")");
     }
   }
-  if (IdentityOf(launcher) == output) throw Failure(options.output, "is the launcher");
-  if (options.captions && IdentityOf(*options.captions) == output) {
-    throw Failure(options.output, "is the captions file");
+  const std::vector<std::pair<const char*, std::optional<fs::path>>> others = {
+      {"the launcher", launcher},
+      {"the captions file", options.captions},
+      {"the icon file", options.icon},
+      {"the player", options.player}};
+  for (const auto& [role, path] : others) {
+    if (path && is(IdentityOf(*path))) throw Failure(options.output, std::string("is ") + role);
+  }
+  for (const fs::path& aside : options.setAside) {
+    if (is(IdentityOf(aside))) {
+      throw Failure(options.output, "is one of the files the pack reads (" + Utf8(aside) + ")");
+    }
   }
 }
 
@@ -176,7 +197,10 @@ void CheckOutput(const PackOptions& options, const fs::path& launcher,
 Packed Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) {
   const fs::path launcher = options.launcher ? *options.launcher : DefaultLauncher();
   InputFile launcherFile = OpenLauncher(launcher, options.launcher.has_value());
-  std::uint64_t imageSize = CheckLauncher(launcherFile);
+  const seal::LauncherFacts facts = CheckLauncher(launcherFile);
+  std::uint64_t imageSize = facts.ImageSize();
+  // Rewriting keeps the headers where they are: the checksum field stays.
+  seal::HeaderChecksum checksum(facts.checksumOffset);
   std::optional<InputFile> player;
   if (options.player) {
     player.emplace(*options.player);
@@ -189,10 +213,12 @@ Packed Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) 
     imageSize = branded->Size();
   }
 
-  std::vector<Source> sources = Gather(options.inputs, notes);
+  std::vector<Source> sources = Gather(options.inputs, options.followLinks, notes);
   for (const fs::path& aside : options.setAside) {
     const auto id = IdentityOf(aside);
-    std::erase_if(sources, [&](const Source& source) { return id && source.id == id; });
+    std::erase_if(sources, [&](const Source& source) {
+      return id && source.id && SameFile(*source.id, *id);
+    });
   }
   if (sources.empty()) throw Failure(options.output, "nothing to pack: the folders hold no files");
   if (sources.size() > format::kMaxEntries) {
@@ -222,7 +248,8 @@ Packed Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) 
   Progress progress(notes, ShownPath(options.output.filename()), total,
                     !options.quiet && total > kProgressFrom && StderrIsTerminal());
   Transfer transfer(progress);
-  PendingFile pending(options.output);
+  transfer.SumInto(checksum);
+  PendingFile pending(options.output, true);
   if (branded) {
     branded->WriteTo(transfer, pending.Out());
   } else {
@@ -237,7 +264,15 @@ Packed Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) 
     transfer.Copy(body, pending.Out(), size);
   }
   transfer.CheckInterrupt();
-  pending.Commit(true);
+  // The header checksum covers the whole package, as the tools that check
+  // it read it; Windows itself does not check it for programs.
+  const std::uint32_t sum = checksum.Value();
+  const std::array<std::uint8_t, 4> field = {
+      static_cast<std::uint8_t>(sum), static_cast<std::uint8_t>(sum >> 8),
+      static_cast<std::uint8_t>(sum >> 16), static_cast<std::uint8_t>(sum >> 24)};
+  pending.Out().Patch(facts.checksumOffset, field);
+  pending.Commit();
+  FlushFolder(options.output.parent_path());
 
   if (!options.quiet) {
     out << ShownPath(options.output) << ": " << sources.size() << " files, " << total - imageSize

@@ -21,4 +21,11 @@ std::string ShownPath(const std::filesystem::path& path) {
   return format::Printable(Utf8(path));
 }
 
+bool SameFile(const FileId& a, const FileId& b) {
+  if (a.volume != b.volume || (a.index != b.index && a.index != 0 && b.index != 0)) return false;
+  // A file of several names may be reached by paths that share nothing.
+  if (a.index != 0 && a.index == b.index && a.links > 1) return true;
+  return CanonicalPath(a.path) == CanonicalPath(b.path);
+}
+
 }  // namespace turv::karupack

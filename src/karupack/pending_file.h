@@ -1,7 +1,8 @@
 // A file that takes its target's place only when complete: written under a
-// temporary name beside the target, renamed over it by Commit, and removed
-// when it goes without a Commit (a failure or an interruption). The target
-// never holds half a file, and a file already there stays as it was.
+// temporary name beside the target, put on the disk and renamed over it by
+// Commit, and removed when it goes without a Commit (a failure or an
+// interruption). The target never holds half a file, not even after a
+// crash, and a file already there stays as it was.
 #pragma once
 
 #include <filesystem>
@@ -13,13 +14,17 @@ namespace turv::karupack {
 
 class PendingFile {
  public:
-  explicit PendingFile(const std::filesystem::path& target);
+  // A new target becomes a program (executable) or a document; a file it
+  // replaces keeps its permissions.
+  PendingFile(const std::filesystem::path& target, bool executable);
   PendingFile(const PendingFile&) = delete;
   PendingFile& operator=(const PendingFile&) = delete;
   ~PendingFile();
 
   OutputFile& Out() { return *out_; }
-  void Commit(bool executable);
+  // The folder's entries are the caller's to flush (FlushFolder), once for
+  // all the files it commits there.
+  void Commit();
 
  private:
   std::filesystem::path target_;

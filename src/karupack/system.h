@@ -12,14 +12,23 @@
 
 namespace turv::karupack {
 
-// Which file a path leads to, whatever its spelling: two paths with equal
-// identities name the same file (links followed).
+// Which file a path leads to, whatever its spelling (links followed), as
+// the system identifies it; SameFile (paths.h) says whether two are one.
 struct FileId {
   std::uint64_t volume = 0;
-  std::uint64_t index = 0;
-  friend bool operator==(const FileId&, const FileId&) = default;
+  std::uint64_t index = 0;  // 0: the volume gives files no number
+  std::uint64_t links = 1;  // the names the file has (hard links)
+  std::filesystem::path path;
 };
 std::optional<FileId> IdentityOf(const std::filesystem::path& path);
+
+// The path with every link followed and every "." and ".." taken out, as
+// far as the file exists; the path itself where it cannot be resolved.
+std::filesystem::path CanonicalPath(const std::filesystem::path& path);
+
+// What a path that is itself a symbolic link (or, on Windows, a junction)
+// points to, as it may be shown; nothing for anything else.
+std::optional<std::filesystem::path> LinkTarget(const std::filesystem::path& path);
 
 // What the path leads to (links followed) when that is something a package
 // must not take the place of: "a named pipe", "a device", ... Nothing for a
@@ -50,19 +59,23 @@ class InputFile {
 
 class OutputFile {
  public:
-  // Creates a file that must not exist yet; nothing when it does. Messages
-  // name it as shownAs.
+  // Creates path, which must not exist yet (nothing when it does), to take
+  // target's place: with the permissions of a file at target, else those
+  // of a new program (executable) or document, 0777 or 0666 less the
+  // umask, where the system keeps such marks. Messages name it as target.
   static std::optional<OutputFile> CreateNew(const std::filesystem::path& path,
-                                             const std::filesystem::path& shownAs);
+                                             const std::filesystem::path& target, bool executable);
   OutputFile(OutputFile&&) noexcept;
   OutputFile& operator=(OutputFile&&) noexcept;
   ~OutputFile();
 
   const std::filesystem::path& Path() const { return path_; }  // as shown
   void Write(std::span<const std::uint8_t> bytes);
-  // Closes the file, first making it executable (rwxr-xr-x) where the
-  // system keeps such a mark.
-  void Finish(bool executable);
+  // Writes bytes over those already written at offset.
+  void Patch(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+  // Puts every byte on the disk, then closes the file: a rename after it
+  // never names a file cut short by a crash.
+  void Finish();
 
  private:
   struct Handle;
@@ -73,6 +86,9 @@ class OutputFile {
 
 // Puts from in to's place in one step, replacing a file there.
 void MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to);
+// Puts the folder's entries on the disk (the names renamed into it), where
+// the system keeps folders apart from their files.
+void FlushFolder(const std::filesystem::path& folder);
 void RemoveFile(const std::filesystem::path& path) noexcept;
 
 // While one lives, Ctrl+C and termination requests wait until Pending()

@@ -63,7 +63,23 @@ struct OutputFile::Handle : Fd {
 std::optional<FileId> IdentityOf(const std::filesystem::path& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return std::nullopt;
-  return FileId{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+  return FileId{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+                static_cast<std::uint64_t>(info.st_nlink), path};
+}
+
+std::filesystem::path CanonicalPath(const std::filesystem::path& path) {
+  std::error_code error;
+  auto canonical = std::filesystem::canonical(path, error);
+  return error ? std::filesystem::absolute(path, error).lexically_normal() : canonical;
+}
+
+std::optional<std::filesystem::path> LinkTarget(const std::filesystem::path& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return std::nullopt;
+  std::error_code error;
+  auto target = std::filesystem::read_symlink(path, error);
+  if (error) return std::filesystem::path("(unreadable: " + error.message() + ")");
+  return target;
 }
 
 std::optional<std::string> SpecialFileKind(const std::filesystem::path& path) {
@@ -121,12 +137,21 @@ OutputFile& OutputFile::operator=(OutputFile&&) noexcept = default;
 OutputFile::~OutputFile() = default;
 
 std::optional<OutputFile> OutputFile::CreateNew(const std::filesystem::path& path,
-                                                const std::filesystem::path& shownAs) {
-  OutputFile file(shownAs);
-  file.handle_->Reset(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+                                                const std::filesystem::path& target,
+                                                bool executable) {
+  OutputFile file(target);
+  // Created as a compiler creates its output: the umask takes its bits off.
+  file.handle_->Reset(
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, executable ? 0777 : 0666));
   if (file.handle_->Get() < 0) {
     if (errno == EEXIST) return std::nullopt;
-    throw Failure(shownAs, "cannot create: " + Reason());
+    throw Failure(target, "cannot create: " + Reason());
+  }
+  // A file replaced keeps its permissions (never set-user or set-group).
+  struct stat replaced {};
+  if (::stat(target.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode) &&
+      ::fchmod(file.handle_->Get(), replaced.st_mode & 0777) != 0) {
+    throw Failure(target, "cannot give it the permissions of the file it replaces: " + Reason());
   }
   return file;
 }
@@ -142,15 +167,37 @@ void OutputFile::Write(std::span<const std::uint8_t> bytes) {
   }
 }
 
-void OutputFile::Finish(bool executable) {
-  if (executable && ::fchmod(handle_->Get(), 0755) != 0) {
-    throw Failure(path_, "cannot make it executable: " + Reason());
+void OutputFile::Patch(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    const ssize_t put =
+        ::pwrite(handle_->Get(), bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      throw Failure(path_, "cannot write: " + Reason());
+    }
+    bytes = bytes.subspan(static_cast<std::size_t>(put));
+    offset += static_cast<std::uint64_t>(put);
   }
+}
+
+void OutputFile::Finish() {
+  if (::fsync(handle_->Get()) != 0) throw Failure(path_, "cannot write: " + Reason());
   if (::close(handle_->Release()) != 0) throw Failure(path_, "cannot write: " + Reason());
 }
 
 void MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to) {
   if (::rename(from.c_str(), to.c_str()) != 0) throw Failure(to, "cannot write: " + Reason());
+}
+
+// A rename is kept on the disk only once the folder's entries are: flushed
+// through the folder opened for reading. File systems that cannot flush a
+// folder say EINVAL.
+void FlushFolder(const std::filesystem::path& folder) {
+  const std::filesystem::path at = folder.empty() ? "." : folder;
+  const Fd fd(::open(at.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.Get() < 0 || (::fsync(fd.Get()) != 0 && errno != EINVAL && errno != ENOTSUP)) {
+    throw Failure(at, "cannot write the folder's entries to the disk: " + Reason());
+  }
 }
 
 void RemoveFile(const std::filesystem::path& path) noexcept {

@@ -45,6 +45,33 @@ std::optional<std::string> KindOf(HANDLE file) {
   }
 }
 
+// A handle that tells what the path leads to, whatever it is (a folder too).
+HANDLE OpenForQuery(const std::filesystem::path& path) {
+  return ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// Where the path leads, links followed, as a drive path: "C:\...", or
+// "\\server\..." on a share.
+std::optional<std::filesystem::path> FinalPath(const std::filesystem::path& path) {
+  const win32::FileHandle file(OpenForQuery(path));
+  if (!file) return std::nullopt;
+  std::wstring text(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        ::GetFinalPathNameByHandleW(file.Get(), text.data(), static_cast<DWORD>(text.size()), 0);
+    if (length == 0) return std::nullopt;
+    if (length < text.size()) {
+      text.resize(length);
+      break;
+    }
+    text.resize(length);
+  }
+  if (text.starts_with(L"\\\\?\\UNC\\")) return L"\\" + text.substr(7);
+  if (text.starts_with(L"\\\\?\\")) return text.substr(4);
+  return text;
+}
+
 // The console runs its handler on a thread of its own, which can reach the
 // guard only through state that outlives any one object.
 std::atomic<int>& StopRequest() {
@@ -76,19 +103,37 @@ struct OutputFile::Handle : win32::FileHandle {
 };
 
 std::optional<FileId> IdentityOf(const std::filesystem::path& path) {
-  const win32::FileHandle file(
-      ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  const win32::FileHandle file(OpenForQuery(path));
   BY_HANDLE_FILE_INFORMATION info{};
   if (!file || !::GetFileInformationByHandle(file.Get(), &info)) return std::nullopt;
   return FileId{info.dwVolumeSerialNumber,
-                (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+                (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
+                info.nNumberOfLinks, path};
+}
+
+std::filesystem::path CanonicalPath(const std::filesystem::path& path) {
+  if (const auto text = FinalPath(path)) return *text;
+  std::error_code error;
+  return std::filesystem::absolute(path, error).lexically_normal();
+}
+
+// Only symbolic links and junctions: other reparse points (a cloud
+// drive's placeholders, deduplicated files) are files like any other.
+std::optional<std::filesystem::path> LinkTarget(const std::filesystem::path& path) {
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = ::FindFirstFileW(path.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return std::nullopt;
+  ::FindClose(search);
+  if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 ||
+      (found.dwReserved0 != IO_REPARSE_TAG_SYMLINK &&
+       found.dwReserved0 != IO_REPARSE_TAG_MOUNT_POINT)) {
+    return std::nullopt;
+  }
+  return FinalPath(path).value_or(L"(a target that is not there)");
 }
 
 std::optional<std::string> SpecialFileKind(const std::filesystem::path& path) {
-  const win32::FileHandle file(
-      ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  const win32::FileHandle file(OpenForQuery(path));
   if (!file) return std::nullopt;
   return KindOf(file.Get());
 }
@@ -136,15 +181,16 @@ OutputFile::OutputFile(OutputFile&&) noexcept = default;
 OutputFile& OutputFile::operator=(OutputFile&&) noexcept = default;
 OutputFile::~OutputFile() = default;
 
+// Windows marks programs by their name: there are no permissions to set.
 std::optional<OutputFile> OutputFile::CreateNew(const std::filesystem::path& path,
-                                                const std::filesystem::path& shownAs) {
-  OutputFile file(shownAs);
+                                                const std::filesystem::path& target, bool) {
+  OutputFile file(target);
   file.handle_->Reset(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!*file.handle_) {
     const DWORD code = ::GetLastError();
     if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) return std::nullopt;
-    throw Failure(shownAs, "cannot create: " + Reason(code));
+    throw Failure(target, "cannot create: " + Reason(code));
   }
   return file;
 }
@@ -160,9 +206,26 @@ void OutputFile::Write(std::span<const std::uint8_t> bytes) {
   }
 }
 
-void OutputFile::Finish(bool) {
-  // Windows marks programs by their name; there is no mode to set. The
-  // close can still report what the file system kept back.
+void OutputFile::Patch(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD put = 0;
+    const auto want = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), kChunk));
+    if (!::WriteFile(handle_->Get(), bytes.data(), want, &put, &at) || put == 0) {
+      throw Failure(path_, "cannot write: " + Reason());
+    }
+    bytes = bytes.subspan(put);
+    offset += put;
+  }
+}
+
+// MOVEFILE_WRITE_THROUGH covers only a move that copies across volumes:
+// the file's own bytes go to the disk here. The close can still report
+// what the file system kept back.
+void OutputFile::Finish() {
+  if (!::FlushFileBuffers(handle_->Get())) throw Failure(path_, "cannot write: " + Reason());
   if (!::CloseHandle(handle_->Release())) throw Failure(path_, "cannot write: " + Reason());
 }
 
@@ -172,6 +235,10 @@ void MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::pat
     throw Failure(to, "cannot write: " + Reason());
   }
 }
+
+// NTFS journals a rename with the folder's other changes: there is no
+// folder to flush.
+void FlushFolder(const std::filesystem::path&) {}
 
 void RemoveFile(const std::filesystem::path& path) noexcept {
   ::DeleteFileW(path.c_str());

@@ -24,7 +24,7 @@ void Transfer::Copy(InputFile& in, OutputFile& out, std::uint64_t count) {
     const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(count, buffer_.size()));
     const std::size_t got = in.Read(buffer_.first(want));
     if (got == 0) throw Failure(in.Path(), "ended early: it changed while karupack was reading it");
-    out.Write(buffer_.first(got));
+    Put(out, buffer_.first(got));
     count -= got;
     progress_.Advance(got);
     CheckInterrupt();
@@ -32,9 +32,14 @@ void Transfer::Copy(InputFile& in, OutputFile& out, std::uint64_t count) {
 }
 
 void Transfer::Write(OutputFile& out, std::span<const std::uint8_t> bytes) {
-  out.Write(bytes);
+  Put(out, bytes);
   progress_.Advance(bytes.size());
   CheckInterrupt();
+}
+
+void Transfer::Put(OutputFile& out, std::span<const std::uint8_t> bytes) {
+  if (checksum_ != nullptr) checksum_->Add(bytes);
+  out.Write(bytes);
 }
 
 void Transfer::CheckInterrupt() {

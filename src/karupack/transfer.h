@@ -10,6 +10,7 @@
 
 #include "karupack/progress.h"
 #include "karupack/system.h"
+#include "seal/launcher_image.h"
 
 namespace turv::karupack {
 
@@ -24,9 +25,15 @@ class Transfer {
   void Copy(InputFile& in, OutputFile& out, std::uint64_t count);
   void Write(OutputFile& out, std::span<const std::uint8_t> bytes);
   void CheckInterrupt();
+  // From now on every byte written is added to checksum as well, while it
+  // is still in memory.
+  void SumInto(seal::HeaderChecksum& checksum) { checksum_ = &checksum; }
 
  private:
+  void Put(OutputFile& out, std::span<const std::uint8_t> bytes);
+
   Progress& progress_;
+  seal::HeaderChecksum* checksum_ = nullptr;
   InterruptGuard guard_;
   std::vector<std::uint8_t> storage_;
   std::span<std::uint8_t> buffer_;  // page-aligned within storage_

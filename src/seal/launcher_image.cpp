@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -51,6 +52,20 @@ std::vector<std::uint64_t> FindMarker(const ByteSource& file, const PeHeaders& h
     }
   }
   return found;
+}
+
+// The count 32-bit little-endian numbers at p added up: each leaves, modulo
+// 0xFFFF, what its two 16-bit halves do. A plain loop of 32-bit loads, which
+// the compiler vectorizes.
+std::uint64_t AddedUp(const std::uint8_t* p, std::size_t count) {
+  std::uint64_t sum = 0;
+  for (std::size_t k = 0; k < count; ++k) {
+    std::uint32_t word = 0;
+    std::memcpy(&word, p + 4 * k, sizeof word);
+    if constexpr (std::endian::native != std::endian::little) word = __builtin_bswap32(word);
+    sum += word;
+  }
+  return sum;
 }
 
 }  // namespace
@@ -150,20 +165,6 @@ std::optional<std::string> PackageSealProblem(const LauncherFacts& facts,
 
 namespace {
 
-// The 16-bit words of bytes that start at an even offset, summed as 32-bit
-// words into 64 bits: with end-around carry folded once at the end, the
-// same as folding after every word, and several times faster.
-std::uint64_t WordSum(std::span<const std::uint8_t> bytes) {
-  std::uint64_t total = 0;
-  std::size_t i = 0;
-  for (; i + 4 <= bytes.size(); i += 4) {
-    total += std::uint32_t{bytes[i]} | std::uint32_t{bytes[i + 1]} << 8 |
-             std::uint32_t{bytes[i + 2]} << 16 | std::uint32_t{bytes[i + 3]} << 24;
-  }
-  for (int shift = 0; i < bytes.size(); ++i, shift += 8) total += std::uint64_t{bytes[i]} << shift;
-  return total;
-}
-
 // A launcher in memory, as sealing patches it.
 class SpanFile : public PatchableSource {
  public:
@@ -190,27 +191,67 @@ std::array<std::uint8_t, 4> Le32(std::uint32_t v) {
 
 }  // namespace
 
+void HeaderChecksum::Add(std::span<const std::uint8_t> bytes) {
+  const std::uint64_t start = length_;
+  for (std::uint64_t at = std::max(start, fieldOffset_);
+       at < std::min(start + bytes.size(), fieldOffset_ + 4); ++at) {
+    stored_ |= std::uint32_t{bytes[at - start]} << (8 * (at - fieldOffset_));
+  }
+  // The sum is linear in the bytes: a byte at an odd offset counts 256
+  // times. 0x10000 leaves 1 modulo 0xFFFF, so the two words of a 32-bit
+  // load add as one number, and the pieces may end anywhere.
+  std::uint64_t sum = 0;
+  std::size_t i = 0;
+  if (start % 2 == 1 && !bytes.empty()) sum += std::uint64_t{bytes[i++]} << 8;
+  const std::size_t words = (bytes.size() - i) / 4;
+  sum += AddedUp(bytes.data() + i, words);
+  i += 4 * words;
+  for (; i < bytes.size(); ++i) sum += std::uint64_t{bytes[i]} << ((start + i) % 2 * 8);
+  residue_ = (residue_ + sum % 0xFFFF) % 0xFFFF;
+  length_ += bytes.size();
+}
+
+std::uint32_t HeaderChecksum::Value() const {
+  // One's complement subtraction, as MapFileAndCheckSum takes the field out.
+  const auto less = [](std::uint32_t sum, std::uint32_t word) {
+    return sum >= word ? sum - word : sum - word + 0xFFFF;
+  };
+  const std::uint64_t low = stored_ & 0xFFFF, high = stored_ >> 16;
+  const std::uint64_t others = (residue_ + 2 * 0xFFFF - low - high) % 0xFFFF;
+  // The value the file gives with v in its field. Adding with end-around
+  // carry gives the residue, 0xFFFF for 0 once any word is not 0 (a
+  // program begins with "MZ"); taking the field out can give 0 or 0xFFFF
+  // for a residue of 0, so both are tried for the one that holds.
+  const auto gives = [&](std::uint32_t v) {
+    const std::uint64_t residue = (others + (v & 0xFFFF) + (v >> 16)) % 0xFFFF;
+    const auto sum = less(
+        less(residue == 0 ? 0xFFFF : static_cast<std::uint32_t>(residue), v & 0xFFFF), v >> 16);
+    return static_cast<std::uint32_t>(sum + length_);
+  };
+  const auto first = static_cast<std::uint32_t>(others == 0 ? 0xFFFF : others);
+  for (const std::uint32_t sum : {first, 0u}) {
+    const auto v = static_cast<std::uint32_t>(sum + length_);
+    if (gives(v) == v) return v;
+  }
+  return static_cast<std::uint32_t>(first + length_);
+}
+
 std::uint32_t PeChecksum(std::span<const std::uint8_t> file, std::uint64_t checksumOffset) {
-  return PeChecksum(MemorySource(file), checksumOffset);
+  HeaderChecksum sum(checksumOffset);
+  sum.Add(file);
+  return sum.Value();
 }
 
 std::uint32_t PeChecksum(const ByteSource& file, std::uint64_t checksumOffset) {
-  // The checksum field counts as 0 (where it lies on a word, as always).
+  HeaderChecksum sum(checksumOffset);
   std::vector<std::uint8_t> block(std::min<std::uint64_t>(file.Size(), kChecksumBlock));
-  std::uint64_t total = 0;
   for (std::uint64_t at = 0; at < file.Size(); at += block.size()) {
     const auto chunk = std::span(block).first(
         static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), file.Size() - at)));
     file.Read(at, chunk);
-    if (checksumOffset % 2 == 0) {
-      for (std::uint64_t i = checksumOffset; i < checksumOffset + 4; ++i) {
-        if (i >= at && i < at + chunk.size()) chunk[static_cast<std::size_t>(i - at)] = 0;
-      }
-    }
-    total += WordSum(chunk);
+    sum.Add(chunk);
   }
-  while (total >> 16 != 0) total = (total & 0xFFFF) + (total >> 16);
-  return static_cast<std::uint32_t>(total + file.Size());
+  return sum.Value();
 }
 
 void Seal(std::span<std::uint8_t> file) {

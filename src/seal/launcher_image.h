@@ -105,8 +105,30 @@ class PatchableSource : public ByteSource {
 void Seal(std::span<std::uint8_t> file);
 void Seal(PatchableSource& file);
 
-// The PE header checksum of a file whose checksum field is at
-// checksumOffset, read once in blocks.
+// The header checksum as Windows' MapFileAndCheckSum computes it: the
+// file's 16-bit little-endian words added with end-around carry, less the
+// field's own two words, plus the file's length. Fed the file's bytes in
+// order, in pieces of any size, so that a file is summed while it streams
+// past, never read a second time.
+class HeaderChecksum {
+ public:
+  explicit HeaderChecksum(std::uint64_t fieldOffset) : fieldOffset_(fieldOffset) {}
+  void Add(std::span<const std::uint8_t> bytes);
+  // What the field held in the bytes added.
+  std::uint32_t Stored() const { return stored_; }
+  // What the field must hold: the value MapFileAndCheckSum gives the file
+  // added so far once the field holds it.
+  std::uint32_t Value() const;
+
+ private:
+  std::uint64_t fieldOffset_;
+  std::uint64_t length_ = 0;
+  std::uint64_t residue_ = 0;  // the sum of every word, modulo 0xFFFF
+  std::uint32_t stored_ = 0;
+};
+
+// The header checksum of a file whose checksum field is at checksumOffset;
+// a ByteSource is read once in blocks.
 std::uint32_t PeChecksum(std::span<const std::uint8_t> file, std::uint64_t checksumOffset);
 std::uint32_t PeChecksum(const ByteSource& file, std::uint64_t checksumOffset);
 

@@ -90,6 +90,9 @@ TEST(Printable, EscapesEveryControlCharacterAndStrayByte) {
             "e \xE2\x82\xAC");
   EXPECT_EQ(Printable(std::string("\0\t\n\x1B[2J\x7F", 8)), "\\x00\\x09\\x0A\\x1B[2J\\x7F");
   EXPECT_EQ(Printable("\xC2\x80\xC2\x9D]0;x\xC2\x9F\xC2\xA0"), "\\u0080\\u009D]0;x\\u009F\xC2\xA0");
+  // The characters that reorder text: a name must not turn a line around.
+  EXPECT_EQ(Printable("a\xE2\x80\xAA\xE2\x80\xAE\xE2\x81\xA6\xE2\x81\xA9\xE2\x80\xAF\xE2\x81\xAA"),
+            "a\\u202A\\u202E\\u2066\\u2069\xE2\x80\xAF\xE2\x81\xAA");
   EXPECT_EQ(Printable("a\x9B"
                       "b\xC3"),
             "a\\x9Bb\\xC3");  // no UTF-8: C1 on 8-bit terminals

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "format/karu_format.h"
 #include "runner.h"
@@ -76,6 +77,26 @@ class PackerTest : public ::testing::Test {
                                      "-o",   out.string()};
     args.insert(args.end(), inputs.begin(), inputs.end());
     return testing::Run(args);
+  }
+
+  // A run under strace: the calls traced (strace's -e trace=), one a line
+  // without the process number, descriptors shown with their files (-y).
+  struct Trace {
+    Outcome outcome;
+    std::vector<std::string> lines;
+  };
+  Trace Traced(const std::vector<std::string>& args, const std::string& calls) {
+    const fs::path log = dir_ / "strace.log";
+    RunOptions options;
+    options.env = {"ASAN_OPTIONS=detect_leaks=0"};  // LeakSanitizer does not run under ptrace
+    options.under = {"strace", "-f", "-qq", "-y", "-e", "trace=" + calls, "-o", log.string()};
+    Trace trace{Karupack(args, options), {}};
+    std::ifstream in(log);
+    for (std::string line; std::getline(in, line);) {
+      trace.lines.push_back(line.substr(line.find_first_not_of(' ', line.find(' '))));
+    }
+    fs::remove(log);
+    return trace;
   }
 
   // The used entries of a package written with the test launcher.

@@ -181,17 +181,12 @@ TEST_F(PackerTest, OpensEachInputOnce) {
   const fs::path icon = Write("Kurs.ico", testicon::Icon({{16, 0xFF'00'00'00}}));
   const fs::path player = Write("player.exe", MakeProgram());
   const fs::path package = Dir() / "Kurs.exe";
-  const fs::path log = Dir() / "opens.log";
   // How often the run opened each path.
   const auto opens = [&](const std::vector<std::string>& args) {
-    RunOptions options;
-    options.env = {"ASAN_OPTIONS=detect_leaks=0"};  // LeakSanitizer does not run under ptrace
-    options.under = {"strace", "-f", "-qq", "-e", "trace=open,openat", "-o", log.string()};
-    const Outcome outcome = Karupack(args, options);
-    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    const Trace trace = Traced(args, "open,openat");
+    EXPECT_EQ(trace.outcome.status, 0) << trace.outcome.err;
     std::map<std::string, int> count;
-    std::ifstream in(log);
-    for (std::string line; std::getline(in, line);) {
+    for (const std::string& line : trace.lines) {
       const auto start = line.find('"');
       if (start != std::string::npos)
         ++count[line.substr(start + 1, line.find('"', start + 1) - start - 1)];

@@ -5,6 +5,7 @@
 #include <pty.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -67,6 +68,7 @@ Child::Child(const std::vector<std::string>& args, const RunOptions& options)
       ::setrlimit(RLIMIT_FSIZE, &limit);
       ::signal(SIGXFSZ, SIG_IGN);  // a write beyond the limit fails instead
     }
+    if (options.umask) ::umask(static_cast<mode_t>(*options.umask));
     if (!folder.empty() && ::chdir(folder.c_str()) != 0) ::_exit(126);
     ::execvpe(argp[0], argp.data(), envp.data());
     ::_exit(127);

@@ -32,6 +32,7 @@ struct RunOptions {
   unsigned timeLimit = 120;           // seconds; a program still running then is killed
   std::filesystem::path folder;       // its current folder; empty: ours
   std::vector<std::string> under;     // a program (found on PATH) that runs it: strace, say
+  std::optional<unsigned> umask;      // its umask; empty: ours
 };
 
 inline RunOptions WithEnv(const std::string& setting) {

@@ -1,6 +1,7 @@
 # karupack.exe as an author runs it on Windows (here under Wine): a name
-# beyond ASCII, captions, a second pack replacing the first, list, verify,
-# extract, and the refusals that rest on Windows calls.
+# beyond ASCII, captions, a second pack replacing the first (flushed and
+# renamed, its checksum patched in), list, verify, extract, and the
+# refusals that rest on Windows calls.
 #   cmake -DKARUPACK=karupack.exe -DLAUNCHER=turv.exe -DWORK=dir -DRUN=wine-run -P wine_smoke.cmake
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/slides)
@@ -30,6 +31,10 @@ if(NOT grown EQUAL 6)
 endif()
 
 karupack(0 verify Kurs.exe)
+# The checksum patched into the finished file through Windows' calls.
+if(NOT out MATCHES "\n  checksum: 0x[0-9A-F]+, right\n")
+  message(FATAL_ERROR "verify shows no right checksum:\n${out}")
+endif()
 karupack(0 list Kurs.exe)
 if(NOT out MATCHES "Einführung.txt +Die Einführung +12 ")
   message(FATAL_ERROR "list shows:\n${out}")
