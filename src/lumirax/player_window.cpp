@@ -165,8 +165,19 @@ bool PlayerWindow::TakeKey(const MSG& message) {
       (message.hwnd != window_ && !::IsChild(window_, message.hwnd))) {
     return false;
   }
+  // Reached from the message loop, not the window procedure: failures are
+  // reported here, as the procedure reports its own.
+  try {
+    return BrowsingKey(message.wParam);
+  } catch (...) {
+    ReportError(window_, std::current_exception());
+    return true;
+  }
+}
+
+bool PlayerWindow::BrowsingKey(WPARAM key) {
   const auto count = presentation_.Entries().size();
-  switch (message.wParam) {
+  switch (key) {
     case VK_F5:
       StartShow(::GetKeyState(VK_SHIFT) < 0 ? selected_ : 0);
       return true;
@@ -370,17 +381,20 @@ void PlayerWindow::WantNow() {
 }
 
 void PlayerWindow::SlidesArrived() {
+  std::u16string unreadable;
   for (Slide& slide : worker_->Take()) {
     const SlideRequest request = slide.request;
     if (Decoded(request) != nullptr) continue;
+    const bool shown = show_ ? show_->Arrived(request) : request == BrowsingRequest(selected_);
+    if (slide.unreadable && shown) unreadable = slide.problem;
     slides_.push_back(std::move(slide));
-    if (show_) {
-      show_->Arrived(request);
-    } else if (request == BrowsingRequest(selected_)) {
-      ShowSelected();
-    }
+    if (shown && !show_) ShowSelected();
   }
   WantNow();  // forgets what arrived but is no longer wanted
+  // A data file that cannot be read any more (replaced by a newer launch)
+  // is told as every other read failure is, in a message, once it matters
+  // to what is on screen.
+  if (!unreadable.empty()) throw PlayerError(unreadable);
 }
 
 const Slide* PlayerWindow::Decoded(const SlideRequest& request) const {

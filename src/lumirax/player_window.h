@@ -38,6 +38,7 @@ class PlayerWindow : private ShowHost {
   // Keys that work wherever the focus is: Down and Up change the entry,
   // F5 and Shift+F5 start the show. True when the key was taken.
   bool TakeKey(const MSG& message);
+  bool BrowsingKey(WPARAM key);
   void CreateControls(const std::u16string& statusLine);
   void Layout();
   void Select(int index);

@@ -79,12 +79,11 @@ ShowWindow::ShowWindow(HINSTANCE instance, HWND owner, UINT endMessage, ShowHost
   }
   const RECT& screen = monitor.rcMonitor;
   size_ = {screen.right - screen.left, screen.bottom - screen.top};
-  // A presentation's type: large enough to read from the back of a room.
-  textFont_ = Font(std::max(16, size_.height / 20), FW_NORMAL);
   captionFont_ = Font(std::max(20, size_.height / 12), FW_SEMIBOLD);
   hintFont_ = Font(std::max(12, size_.height / 36), FW_NORMAL);
 
   view_ = PrepareView(presentation_, show_.Current());
+  FitText();
   ::CreateWindowExW(0, className.c_str(), L"", WS_POPUP | WS_CLIPCHILDREN, screen.left, screen.top,
                     size_.width, size_.height, owner, nullptr, instance, this);
   if (window_ == nullptr) {
@@ -179,10 +178,10 @@ std::vector<SlideRequest> ShowWindow::Wanted() const {
   return wanted;
 }
 
-void ShowWindow::Arrived(const SlideRequest& request) {
-  if (request == Request(show_.Current()) && window_ != nullptr) {
-    ::InvalidateRect(window_, nullptr, FALSE);
-  }
+bool ShowWindow::Arrived(const SlideRequest& request) {
+  if (request != Request(show_.Current())) return false;
+  if (window_ != nullptr) ::InvalidateRect(window_, nullptr, FALSE);
+  return true;
 }
 
 void ShowWindow::Go(Show::Step step) {
@@ -194,8 +193,33 @@ void ShowWindow::Go(Show::Step step) {
   Moved();
 }
 
+RECT ShowWindow::TextArea() const {
+  const int margin = size_.width / 12;
+  return {margin, size_.height / 10, size_.width - margin, size_.height - size_.height / 10};
+}
+
+// A presentation's type: large enough to read from the back of a room, a
+// twentieth of the screen's height, made smaller until the slide's text fits.
+void ShowWindow::FitText() {
+  if (view_.kind != Kind::Text) return;
+  const std::wstring wide = Wide(view_.text);
+  const RECT area = TextArea();
+  HDC dc = ::GetDC(nullptr);
+  for (int height = std::max(16, size_.height / 20);; height = height * 19 / 20) {
+    textFont_ = Font(height, FW_NORMAL);
+    const HGDIOBJ old = ::SelectObject(dc, textFont_.Get());
+    RECT needed = area;
+    ::DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &needed,
+                DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+    ::SelectObject(dc, old);
+    if (needed.bottom <= area.bottom || height <= std::max(10, size_.height / 60)) break;
+  }
+  ::ReleaseDC(nullptr, dc);
+}
+
 void ShowWindow::Moved() {
   view_ = PrepareView(presentation_, show_.Current());
+  FitText();
   host_.ShowMoved();
   ::InvalidateRect(window_, nullptr, FALSE);
 }

@@ -43,8 +43,8 @@ class ShowWindow {
 
   // The pictures to decode for the show, most urgent first.
   std::vector<SlideRequest> Wanted() const;
-  // A decoded slide arrived.
-  void Arrived(const SlideRequest& request);
+  // A decoded slide arrived; true when it is the one on screen.
+  bool Arrived(const SlideRequest& request);
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -53,6 +53,8 @@ class ShowWindow {
   void End();
   void Moved();
   void Paint();
+  RECT TextArea() const;
+  void FitText();  // the text font for the current slide
   SlideRequest Request(std::size_t index) const;
   bool Opens() const;  // the current slide is one that Enter opens
 

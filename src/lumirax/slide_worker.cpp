@@ -65,7 +65,13 @@ void SlideWorker::Run() {
     Slide slide{request, {}, noDecoder};
     if (decoder) {
       try {
-        const Bytes body = presentation_.ReadBody(request.index, kImageLimit);
+        Bytes body;
+        try {
+          body = presentation_.ReadBody(request.index, kImageLimit);
+        } catch (const PlayerError&) {
+          slide.unreadable = true;
+          throw;
+        }
         slide.pixels =
             RenderPicture(*decoder, body, request.area, JpegOrientation(body), request.background);
       } catch (const PlayerError& error) {

@@ -29,8 +29,9 @@ struct SlideRequest {
 
 struct Slide {
   SlideRequest request;
-  Pixels pixels;           // when decoded
-  std::u16string problem;  // why not: the line the view shows
+  Pixels pixels;            // when decoded
+  std::u16string problem;   // why not: the line the view shows
+  bool unreadable = false;  // the data file failed, not the picture: worth a message
 };
 
 class SlideWorker {
