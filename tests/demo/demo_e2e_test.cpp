@@ -355,6 +355,31 @@ TEST_F(Demo, PicturesOfEveryFormatShowUprightAndTheShowStepsThroughThem) {
   EXPECT_EQ(WaitForExit(player, 30'000), std::optional<DWORD>(0));
 }
 
+// The player runs from the work folder, where anyone who can write the
+// temporary folder may leave a DLL: one named like a DLL it loads by name
+// (the theme engine, with its first window), which Wine is told to prefer to
+// its own, is never loaded. (The imaging component comes through COM, by the
+// full path the registry gives.)
+TEST_F(Demo, ADllPlantedInTheWorkFolderIsNotLoaded) {
+  ::CreateDirectoryA(work.c_str(), nullptr);
+  const std::string planted = work + "\\uxtheme.dll";
+  ASSERT_TRUE(::CopyFileA((bin + "\\planted.dll").c_str(), planted.c_str(), FALSE));
+  const std::string key = "Software\\Wine\\AppDefaults\\lumirax.exe";
+  HKEY overrides = nullptr;
+  ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, (key + "\\DllOverrides").c_str(), 0, nullptr, 0,
+                              KEY_SET_VALUE, nullptr, &overrides, nullptr),
+            ERROR_SUCCESS);
+  static const char order[] = "native,builtin";
+  ::RegSetValueExA(overrides, "uxtheme", 0, REG_SZ, reinterpret_cast<const BYTE*>(order),
+                   sizeof order);
+  ::RegCloseKey(overrides);
+
+  const auto window = Launch(Pack("\"" + sample + "\\slides\"", sample + "\\captions.txt"));
+  ::RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
+  ASSERT_TRUE(window);
+  EXPECT_FALSE(Exists(planted + ".loaded"));
+}
+
 TEST_F(Demo, EnterWritesTheEntryBesideTheDataAndNamesAMissingProgram) {
   const std::string files = root + "\\Dateien";
   ::CreateDirectoryA(files.c_str(), nullptr);
