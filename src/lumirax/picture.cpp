@@ -84,16 +84,17 @@ void Resampler::Add(std::span<const std::uint32_t> rows) {
 }
 
 void Resampler::Shrink(std::span<const std::uint32_t> row) {
+  // Per row, a target column's weights add up to the source width, so 255
+  // times that fits 32 bits; the rows' sums need 64.
   const std::uint32_t tw = static_cast<std::uint32_t>(target_.width);
-  std::fill(horizontal_.begin(), horizontal_.end(), 0);
+  std::fill(horizontal_.begin(), horizontal_.end(), 0u);
+  std::uint32_t* const sums = horizontal_.data();
   for (std::size_t x = 0; x < row.size(); ++x) {
-    const auto first = static_cast<std::size_t>(column_[x]) * 4;
-    const std::uint32_t w0 = columnWeight_[x], w1 = tw - w0;
-    for (int c = 0; c < 4; ++c) {
-      const std::uint32_t v = Channel(row[x], c);
-      horizontal_[first + static_cast<std::size_t>(c)] += std::uint64_t{v} * w0;
-      if (w1 != 0) horizontal_[first + 4 + static_cast<std::size_t>(c)] += std::uint64_t{v} * w1;
-    }
+    const std::uint32_t p = row[x], w0 = columnWeight_[x], w1 = tw - w0;
+    const std::uint32_t c0 = p & 0xFF, c1 = p >> 8 & 0xFF, c2 = p >> 16 & 0xFF, c3 = p >> 24;
+    std::uint32_t* at = sums + static_cast<std::size_t>(column_[x]) * 4;
+    at[0] += c0 * w0, at[1] += c1 * w0, at[2] += c2 * w0, at[3] += c3 * w0;
+    if (w1 != 0) at[4] += c0 * w1, at[5] += c1 * w1, at[6] += c2 * w1, at[7] += c3 * w1;
   }
   // The same split between target rows.
   const std::int64_t sh = source_.height, th = target_.height, y = sourceRow_;
@@ -101,9 +102,9 @@ void Resampler::Shrink(std::span<const std::uint32_t> row) {
   while (currentRow_ < first) EmitRow();
   const auto v0 = static_cast<std::uint64_t>(std::min((first + 1) * sh, (y + 1) * th) - y * th);
   const auto v1 = static_cast<std::uint64_t>(th) - v0;
-  for (std::size_t i = 0; i < horizontal_.size(); ++i) {
-    current_[i] += horizontal_[i] * v0;
-    next_[i] += horizontal_[i] * v1;
+  for (std::size_t i = 0; i < horizontal_.size(); ++i) current_[i] += horizontal_[i] * v0;
+  if (v1 != 0) {
+    for (std::size_t i = 0; i < horizontal_.size(); ++i) next_[i] += horizontal_[i] * v1;
   }
 }
 

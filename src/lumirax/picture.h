@@ -88,7 +88,8 @@ class Resampler {
   // going there (the rest goes to the next); two accumulating target rows.
   std::vector<int> column_;
   std::vector<std::uint32_t> columnWeight_;
-  std::vector<std::uint64_t> horizontal_, current_, next_;
+  std::vector<std::uint32_t> horizontal_;
+  std::vector<std::uint64_t> current_, next_;
   int currentRow_ = 0;
   // Growing: the whole (small) source.
   std::vector<std::uint32_t> whole_;
