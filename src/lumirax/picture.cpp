@@ -7,6 +7,7 @@
 #include <cmath>
 #include <string>
 
+#include "lumirax/picture_header.h"
 #include "lumirax/player_text.h"
 #include "lumirax/player_texts.h"
 
@@ -226,6 +227,14 @@ void OverBackground(Pixels& pixels, std::uint32_t background) {
 
 Pixels RenderPicture(PictureDecoder& decoder, std::span<const std::uint8_t> file, Size area,
                      int orientation, std::uint32_t background) {
+  // A header that promises too many pixels is refused before any decoder
+  // allocates for them; a JPEG's decoder may still decode it reduced.
+  if (const std::optional<Size> promised = HeaderSize(file);
+      promised && !IsJpeg(file) &&
+      static_cast<std::uint64_t>(promised->width) * static_cast<std::uint64_t>(promised->height) >
+          kMaxDecodedPixels) {
+    throw PlayerError(std::u16string(text::kPictureTooLarge));
+  }
   const std::unique_ptr<PictureFrame> frame = decoder.Open(file);
   const Size stored = frame->StoredSize();
   if (stored.width <= 0 || stored.height <= 0)

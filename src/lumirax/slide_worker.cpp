@@ -8,7 +8,7 @@
 #include <optional>
 #include <utility>
 
-#include "lumirax/exif_orientation.h"
+#include "lumirax/picture_header.h"
 #include "lumirax/player_texts.h"
 #include "lumirax/wic_decoder.h"
 

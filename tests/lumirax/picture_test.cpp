@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "lumirax/exif_orientation.h"
 #include "lumirax/picture.h"
+#include "lumirax/picture_header.h"
 #include "lumirax/player_text.h"
 
 namespace turv::player {
@@ -124,6 +124,34 @@ TEST(ExifOrientation, AnythingDamagedOrHostileReadsAsUpright) {
   }
 }
 
+TEST(HeaderSize, WhatEachFormatPromisesBeforeAnyDecoder) {
+  Bytes png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+  Put32(png, 100'000, false);
+  Put32(png, 3, false);
+  EXPECT_EQ(HeaderSize(png), (Size{100'000, 3}));
+  EXPECT_EQ(HeaderSize(std::span(png).first(23)), std::nullopt);
+
+  Bytes gif{'G', 'I', 'F', '8', '9', 'a'};
+  Put16(gif, 640, true);
+  Put16(gif, 480, true);
+  EXPECT_EQ(HeaderSize(gif), (Size{640, 480}));
+
+  Bytes bmp(26, 0);
+  bmp[0] = 'B', bmp[1] = 'M';
+  bmp[18] = 0x20, bmp[22] = 0xF0, bmp[23] = 0xFF, bmp[24] = 0xFF, bmp[25] = 0xFF;  // top-down
+  EXPECT_EQ(HeaderSize(bmp), (Size{32, 16}));
+  bmp[22] = 0, bmp[23] = 0, bmp[24] = 0, bmp[25] = 0x80;  // INT_MIN rows
+  EXPECT_EQ(HeaderSize(bmp), std::nullopt);
+
+  // A progressive JPEG's frame header after the EXIF segment; DHT is no frame.
+  const Bytes dht = Segment(0xC4, {0, 1, 2, 3, 4, 5});
+  const Bytes sof2 = Segment(0xC2, {8, 0x0F, 0xA0, 0x17, 0x70, 3});
+  EXPECT_EQ(HeaderSize(Jpeg({App1({}), dht, sof2})), (Size{6000, 4000}));
+  EXPECT_EQ(HeaderSize(Jpeg({App1({}), dht})), std::nullopt);
+  EXPECT_EQ(HeaderSize(Jpeg({Segment(0xC0, {8, 0, 0, 0x17, 0x70, 3})})), std::nullopt);  // 0 rows
+  EXPECT_EQ(HeaderSize(Bytes{'I', 'I', 42, 0, 8, 0, 0, 0}), std::nullopt);
+}
+
 Pixels Make(int width, int height, std::vector<std::uint32_t> data) {
   return {width, height, std::move(data)};
 }
@@ -206,9 +234,11 @@ class SolidDecoder : public PictureDecoder {
  public:
   SolidDecoder(Size stored, bool halves) : stored_(stored), halves_(halves) {}
   std::unique_ptr<PictureFrame> Open(std::span<const std::uint8_t>) override {
+    ++opened;
     return std::make_unique<SolidFrame>(stored_, halves_, asked);
   }
   std::vector<Size> asked;
+  int opened = 0;
 
  private:
   Size stored_;
@@ -235,6 +265,14 @@ TEST(RenderPicture, FitsUprightAsksForTheReducedSizeAndRefusesTooLarge) {
   }
   SolidDecoder reduced({8'000, 6'000}, true);
   EXPECT_EQ(RenderPicture(reduced, {}, {1'280, 1'024}, 1, 0).width, 1'280);
+
+  // A PNG header promising that many never reaches the decoder at all.
+  Bytes png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+  Put32(png, 100'000, false);
+  Put32(png, 100'000, false);
+  SolidDecoder bomb({1, 1}, false);
+  EXPECT_THROW(RenderPicture(bomb, png, {1'280, 1'024}, 1, 0), PlayerError);
+  EXPECT_EQ(bomb.opened, 0);
 }
 
 TEST(FitInto, KeepsTheProportionsAndCentres) {

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "lumirax/exif_orientation.h"
+#include "lumirax/picture_header.h"
 #include "lumirax/player_model.h"
 
 namespace turv::player {
