@@ -66,7 +66,6 @@ inline constexpr T kPictureDamaged =
 inline constexpr T kPictureNoDecoder =
     u"Windows kann hier keine Bilder anzeigen (Windows Imaging Component fehlt).";
 inline constexpr T kPictureNoMemory = u"Für dieses Bild reicht der Arbeitsspeicher nicht.";
-inline constexpr T kPictureLoading = u"Das Bild wird geladen …";
 
 // Windows and files.
 inline constexpr T kNoWindow = u"Das Fenster kann nicht angelegt werden: ";
