@@ -2,7 +2,7 @@
 """Writes the pictures the Windows test shows: one solid colour per format and
 pixel layout, a half-transparent PNG, a photo stored sideways with EXIF
 orientation 6 (red on the left, blue on the right as stored; red on top
-upright) and a damaged PNG. Encoded with Pillow (Debian's python3-pil); the
+upright) and a PNG cut off inside its pixels. Encoded with Pillow (Debian's python3-pil); the
 files are committed, so the build does not need it.
 
     /usr/bin/python3 tests/demo/make_test_slides.py tests/demo/slides
@@ -31,7 +31,9 @@ def main():
     exif = Image.Exif()
     exif[274] = 6
     stored.save(out / "h-hochkant.jpg", quality=95, exif=exif.tobytes())
-    (out / "i-kaputt.png").write_bytes(b"\x89PNG\r\n\x1a\n" + bytes(range(256)) * 4)
+    # A PNG cut off after its header: the size is sane, the pixels are missing.
+    red = (out / "a-rot.png").read_bytes()
+    (out / "i-kaputt.png").write_bytes(red[: red.index(b"IDAT") + 12])
 
 
 if __name__ == "__main__":
