@@ -11,6 +11,18 @@
 namespace turv::player {
 namespace {
 
+// The player runs from the work folder, where anyone who can write the
+// temporary folder can leave a DLL, and it loads COM and the imaging
+// component: DLLs loaded by name come from the system folder only. Windows 7
+// has SetDefaultDllDirectories only with its 2011 loader update; without
+// it, the current folder at least leaves the search.
+void RestrictDllSearch() {
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+  if (setDefault == nullptr || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) ::SetDllDirectoryW(L"");
+}
+
 // The start-folder file where the launcher leaves it: beside the data, or
 // in the work folder its rule picks, read from the first place that has one.
 // Its text is in the system's ANSI code page; a folder whose name the code
@@ -41,6 +53,7 @@ int Play(HINSTANCE instance) {
 }  // namespace turv::player
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  turv::player::RestrictDllSearch();  // before COM or any window
   try {
     return turv::player::Play(instance);
   } catch (...) {

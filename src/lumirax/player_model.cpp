@@ -1,6 +1,10 @@
+// Portable core of the player: its files, the data file's directory and
+// what each entry's view shows.
 #include "lumirax/player_model.h"
 
 #include <algorithm>
+
+#include "lumirax/player_texts.h"
 
 namespace turv::player {
 
@@ -22,26 +26,22 @@ bool StartsUtf16(std::span<const std::uint8_t> bytes) {
   return bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
 }
 
-std::u16string OtherText(const format::Entry& entry, std::u16string_view why) {
-  std::u16string text = FromCp1252("Datei: ") + FromCp1252(entry.name) + u"\r\n" +
-                        FromCp1252("Beschriftung: ") + FromCp1252(entry.caption) + u"\r\n" +
-                        FromCp1252(
-                            "Gr\xF6\xDF"
-                            "e: ") +
+}  // namespace
+
+std::u16string AboutEntry(const format::Entry& entry, std::u16string_view why) {
+  std::u16string text = std::u16string(text::kFile) + FromCp1252(entry.name) + u"\r\n" +
+                        std::u16string(text::kCaption) + FromCp1252(entry.caption) + u"\r\n" +
+                        std::u16string(text::kSize) +
                         ByteCount(static_cast<std::uint64_t>(entry.size)) + u"\r\n";
   if (!why.empty()) text += u"\r\n" + std::u16string(why) + u"\r\n";
-  text += u"\r\n" + FromCp1252(
-                        "Die Eingabetaste oder ein Doppelklick \xF6"
-                        "ffnet die Datei "
-                        "mit dem Programm, das Windows ihr zuordnet.");
+  text += u"\r\n" + std::u16string(text::kOpenHint);
   return text;
 }
 
+namespace {
+
 View OtherView(const format::Entry& entry, std::u16string_view why) {
-  View view;
-  view.kind = Kind::Other;
-  view.text = OtherText(entry, why);
-  return view;
+  return View{Kind::Other, AboutEntry(entry, why)};
 }
 
 }  // namespace
@@ -81,11 +81,7 @@ std::vector<std::u16string> StartFileCandidates(std::u16string_view currentFolde
 }
 
 std::string ReadStartFile(std::span<const std::uint8_t> file) {
-  const auto damaged = [] {
-    return PlayerError(
-        FromCp1252("Die Datei norvi.stq ist besch\xE4"
-                   "digt."));
-  };
+  const auto damaged = [] { return PlayerError(std::u16string(text::kStartFileDamaged)); };
   if (file.size() < 4) throw damaged();
   const auto length = static_cast<std::int32_t>(
       static_cast<std::uint32_t>(file[0]) | static_cast<std::uint32_t>(file[1]) << 8 |
@@ -96,76 +92,66 @@ std::string ReadStartFile(std::span<const std::uint8_t> file) {
 }
 
 std::u16string StatusLine(const StartFolder& start) {
-  std::u16string line = FromCp1252("Eigene Dateien: ");
+  std::u16string line(text::kStartFolder);
   switch (start.state) {
     case StartFolder::State::Found:
-      return line + (start.folder.empty() ? FromCp1252("unbekannt (norvi.stq nennt keinen Ordner)")
-                                          : start.folder);
+      return line + (start.folder.empty() ? std::u16string(text::kStartFolderEmpty) : start.folder);
     case StartFolder::State::Missing:
-      return line + FromCp1252("unbekannt (norvi.stq fehlt)");
+      return line + std::u16string(text::kStartFileMissing);
     case StartFolder::State::Damaged:
       break;
   }
-  return line + FromCp1252(
-                    "unbekannt (norvi.stq ist besch\xE4"
-                    "digt)");
+  return line + std::u16string(text::kStartFileDamagedShort);
 }
 
 // The reader's findings in the player's own words.
 std::u16string DamageText(const format::FormatError& error) {
-  std::string text;
+  std::u16string_view what = text::kDamageOther;
   switch (error.Kind()) {
     case format::Damage::CutShort:
-      text = "Das Verzeichnis ist unvollst\xE4ndig.";
+      what = text::kDamageCutShort;
       break;
     case format::Damage::UsedAfterUnused:
-      text = "Er steht hinter den leeren Eintr\xE4gen.";
+      what = text::kDamageUsedAfterUnused;
       break;
     case format::Damage::EmptyName:
-      text = "Sein Name ist leer.";
+      what = text::kDamageEmptyName;
       break;
     case format::Damage::NameTooLong:
-      text = "Sein Name ist l\xE4nger als erlaubt.";
+      what = text::kDamageNameTooLong;
       break;
     case format::Damage::CaptionTooLong:
-      text = "Seine Beschriftung ist l\xE4nger als erlaubt.";
+      what = text::kDamageCaptionTooLong;
       break;
     case format::Damage::NegativeSize:
-      text =
-          "Seine Gr\xF6\xDF"
-          "e ist negativ.";
+      what = text::kDamageNegativeSize;
       break;
     case format::Damage::Misplaced:
-      text = "Sein Inhalt liegt nicht an seinem Platz.";
+      what = text::kDamageMisplaced;
       break;
     case format::Damage::PastEnd:
-      text =
-          "Sein Inhalt reicht \xFC"
-          "ber das Ende der Datei hinaus.";
+      what = text::kDamagePastEnd;
       break;
     case format::Damage::Other:
-      text = "Das Verzeichnis ist fehlerhaft.";
       break;
   }
   if (error.Entry() != 0 && error.Kind() != format::Damage::CutShort) {
-    text = "Eintrag " + std::to_string(error.Entry()) + ": " + text;
+    return std::u16string(text::kEntry) + FromCp1252(std::to_string(error.Entry())) + u": " +
+           std::u16string(what);
   }
-  return FromCp1252(text);
+  return std::u16string(what);
 }
 
 std::u16string DataProblem(std::u16string_view detail) {
-  return FromCp1252(
-             "Die Pr\xE4sentationsdaten (karu.pqd) fehlen oder sind besch\xE4"
-             "digt: ") +
-         std::u16string(detail);
+  return std::u16string(text::kDataProblem) + std::u16string(detail);
 }
 
 Presentation::Presentation(std::unique_ptr<ByteSource> source) : source_(std::move(source)) {
   const std::uint64_t size = source_->Size();
-  if (size == 0) throw PlayerError(DataProblem(FromCp1252("Die Datei ist leer.")));
+  if (size == 0) throw PlayerError(DataProblem(text::kDataEmpty));
   if (size < format::kDirectorySize) {
-    throw PlayerError(DataProblem(FromCp1252("Die Datei ist zu kurz: ") + ByteCount(size) +
-                                  FromCp1252(", schon das Verzeichnis braucht ") +
+    throw PlayerError(DataProblem(std::u16string(text::kDataTooShort) + ByteCount(size) +
+                                  std::u16string(text::kDataTooShortNeeds) +
                                   ByteCount(format::kDirectorySize) + u"."));
   }
   Bytes directory(format::kDirectorySize);
@@ -176,8 +162,7 @@ Presentation::Presentation(std::unique_ptr<ByteSource> source) : source_(std::mo
     throw PlayerError(DataProblem(DamageText(error)));
   }
   if (entries_.empty()) {
-    throw PlayerError(
-        FromCp1252("Die Pr\xE4sentationsdaten (karu.pqd) enthalten keine Eintr\xE4ge."));
+    throw PlayerError(std::u16string(text::kDataNoEntries));
   }
 }
 
@@ -213,7 +198,9 @@ Kind KindByName(std::string_view cp1252Name) {
   for (const char* text : {"txt", "text", "csv", "log", "ini", "md"}) {
     if (ending == text) return Kind::Text;
   }
-  if (ending == "bmp" || ending == "dib") return Kind::Bitmap;
+  for (const char* picture : {"png", "jpg", "jpeg", "jpe", "gif", "tif", "tiff", "bmp", "dib"}) {
+    if (ending == picture) return Kind::Picture;
+  }
   return Kind::Other;
 }
 
@@ -223,38 +210,20 @@ View PrepareView(const Presentation& presentation, std::size_t index) {
   switch (KindByName(entry.name)) {
     case Kind::Text: {
       const Bytes bytes = presentation.ReadBody(index, kTextLimit);
-      if (HoldsNul(bytes) && !StartsUtf16(bytes)) {
-        return OtherView(entry, FromCp1252("Die Datei enth\xE4lt keinen reinen Text."));
-      }
+      if (HoldsNul(bytes) && !StartsUtf16(bytes)) return OtherView(entry, text::kNotPlainText);
       View view;
       view.kind = Kind::Text;
       view.text = DecodeTextFile(bytes);
       if (size > kTextLimit) {
-        view.text += FromCp1252("\r\n\r\n[Gek\xFCrzt: Angezeigt sind die ersten 4 MiB von ") +
-                     ByteCount(size) +
-                     FromCp1252(
-                         ". Die Eingabetaste \xF6"
-                         "ffnet die ganze Datei.]");
+        view.text += u"\r\n\r\n" + std::u16string(text::kTextCut) + ByteCount(size) +
+                     std::u16string(text::kTextCutEnd);
       }
       return view;
     }
-    case Kind::Bitmap: {
-      if (size > kImageLimit) {
-        return OtherView(entry, FromCp1252("Das Bild ist gr\xF6\xDF"
-                                           "er als 64 MiB und wird "
-                                           "hier nicht angezeigt."));
-      }
-      View view;
-      view.kind = Kind::Bitmap;
-      view.body = presentation.ReadBody(index, kImageLimit);
-      try {
-        view.bitmap = ReadBmpLayout(view.body);
-      } catch (const BmpError& error) {
-        return OtherView(
-            entry, FromCp1252("Das Bild kann nicht angezeigt werden: ") + FromCp1252(error.what()));
-      }
-      return view;
-    }
+    case Kind::Picture:
+      // The decoder reads the body on its own thread.
+      if (size > kImageLimit) return OtherView(entry, text::kPictureFileTooLarge);
+      return View{Kind::Picture, {}};
     case Kind::Other:
       break;
   }

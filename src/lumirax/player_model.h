@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "format/karu_format.h"
-#include "lumirax/bmp_layout.h"
 #include "lumirax/player_text.h"
 
 namespace turv::player {
@@ -101,20 +100,24 @@ std::u16string ListText(const format::Entry& entry);
 
 // ---- One entry in the window ----
 
-enum class Kind { Text, Bitmap, Other };
-// What the name promises: .txt and a few other plain-text endings, .bmp
-// and .dib, or anything else.
+enum class Kind { Text, Picture, Other };
+// What the name promises, by its ending in any case: .txt and a few other
+// plain-text endings, a picture the system decodes (PNG, JPEG, GIF, TIFF,
+// BMP), or anything else.
 Kind KindByName(std::string_view cp1252Name);
 
 struct View {
   Kind kind = Kind::Other;
   std::u16string text;  // Text: the content; Other: name, caption, size, hint
-  Bytes body;           // Bitmap: the file's bytes
-  BmpLayout bitmap;     // Bitmap: where in body the pixels are
 };
+// What the view says of an entry it does not show itself: name, caption,
+// size, why (when given) and that Enter opens it with its program.
+std::u16string AboutEntry(const format::Entry& entry, std::u16string_view why);
+
 // Reads what the entry's view needs (no more than the limits above) and
-// decides how to show it: a text file holding NUL bytes, an image that is
-// too large or not a BMP the player can draw, all show as Other, saying why.
+// decides how to show it: a text file holding NUL bytes or a picture file
+// over the limit show as Other, saying why. A picture's body is read by the
+// decoder (at most kImageLimit bytes).
 View PrepareView(const Presentation& presentation, std::size_t index);
 
 // ---- Opening an entry with its program ----

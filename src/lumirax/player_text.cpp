@@ -1,6 +1,7 @@
 #include "lumirax/player_text.h"
 
 #include "format/karu_format.h"
+#include "lumirax/player_texts.h"
 
 namespace turv::player {
 
@@ -186,7 +187,7 @@ std::u16string ByteCount(std::uint64_t bytes) {
     bytes /= 10;
     ++inGroup;
   } while (bytes != 0);
-  return std::u16string(digits.rbegin(), digits.rend()) + u" Bytes";
+  return std::u16string(digits.rbegin(), digits.rend()) + std::u16string(text::kBytes);
 }
 
 }  // namespace turv::player

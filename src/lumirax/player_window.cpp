@@ -1,3 +1,6 @@
+// Win32 half of the player: the browsing window. What an entry shows is the
+// portable model's; pictures come decoded from the worker thread, so the
+// window stays responsive while a large photo is decoded.
 #include "lumirax/player_window.h"
 
 #include <shellapi.h>
@@ -5,6 +8,7 @@
 #include <algorithm>
 #include <new>
 
+#include "lumirax/player_texts.h"
 #include "lumirax/win32_files.h"
 #include "lumirax/window_names.h"
 
@@ -13,19 +17,22 @@ namespace turv::player {
 namespace {
 
 constexpr wchar_t kTitle[] = L"lumirax";
+constexpr UINT kSlideReady = WM_APP + 1;  // the worker finished a slide
+constexpr UINT kShowEnded = WM_APP + 2;   // wParam: the slide the show ended at
 
-std::wstring ClassName() {
-  return Wide(FromCp1252(kWindowClass));
+std::u16string Text(std::u16string_view text) {
+  return std::u16string(text);
+}
+
+PlayerError WindowProblem() {
+  return PlayerError(Text(text::kNoWindow) + SystemMessage(::GetLastError()) + u".");
 }
 
 HWND Control(HWND parent, const wchar_t* type, DWORD style, int id) {
   HWND control = ::CreateWindowExW(0, type, L"", WS_CHILD | style, 0, 0, 0, 0, parent,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                    ::GetModuleHandleW(nullptr), nullptr);
-  if (control == nullptr) {
-    throw PlayerError(FromCp1252("Das Fenster kann nicht angelegt werden: ") +
-                      SystemMessage(::GetLastError()) + u".");
-  }
+  if (control == nullptr) throw WindowProblem();
   return control;
 }
 
@@ -41,6 +48,12 @@ win32::GdiObject MessageFont(int percent) {
 
 void SetFont(HWND control, const win32::GdiObject& font) {
   ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
+}
+
+// A system colour as the pictures' 0xRRGGBB.
+std::uint32_t Background(int index) {
+  const COLORREF c = ::GetSysColor(index);
+  return std::uint32_t{GetRValue(c)} << 16 | std::uint32_t{GetGValue(c)} << 8 | GetBValue(c);
 }
 
 // Initialises COM for the shell's handlers, as long as the player runs.
@@ -63,26 +76,31 @@ class ComScope {
 
 void ReportError(HWND owner, const std::exception_ptr& error) noexcept {
   try {
-    std::u16string text;
+    std::u16string message;
     try {
       std::rethrow_exception(error);
     } catch (const PlayerError& e) {
-      text = e.Message();
+      message = e.Message();
     } catch (const std::bad_alloc&) {
-      text = FromCp1252("Zu wenig Arbeitsspeicher.");
+      message = Text(text::kNoMemory);
     } catch (const std::exception& e) {
-      text = FromCp1252("Interner Fehler: ") + FromUtf8(e.what());
+      message = Text(text::kInternal) + FromUtf8(e.what());
     }
-    ::MessageBoxW(owner, Wide(text).c_str(), kTitle, MB_OK | MB_ICONERROR);
+    ::MessageBoxW(owner, Wide(message).c_str(), kTitle, MB_OK | MB_ICONERROR);
   } catch (...) {
-    ::MessageBoxW(owner, L"Interner Fehler.", kTitle, MB_OK | MB_ICONERROR);
+    ::MessageBoxW(owner, Wide(text::kInternalShort).c_str(), kTitle, MB_OK | MB_ICONERROR);
   }
 }
 
 PlayerWindow::PlayerWindow(HINSTANCE instance, const Presentation& presentation,
                            std::u16string workFolder, const std::u16string& statusLine)
-    : presentation_(presentation), workFolder_(std::move(workFolder)) {
-  const std::wstring className = ClassName();
+    : instance_(instance), presentation_(presentation), workFolder_(std::move(workFolder)) {
+  for (std::size_t i = 0; i < presentation_.Entries().size(); ++i) {
+    const format::Entry& entry = presentation_.Entries()[i];
+    pictures_.push_back(KindByName(entry.name) == Kind::Picture &&
+                        static_cast<std::uint64_t>(entry.size) <= kImageLimit);
+  }
+  const std::wstring className = Wide(FromCp1252(kWindowClass));
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
   windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
@@ -92,7 +110,7 @@ PlayerWindow::PlayerWindow(HINSTANCE instance, const Presentation& presentation,
   windowClass.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = className.c_str();
-  ::RegisterClassExW(&windowClass);
+  if (::RegisterClassExW(&windowClass) == 0) throw WindowProblem();
 
   HDC screen = ::GetDC(nullptr);
   dpi_ = std::max(96, ::GetDeviceCaps(screen, LOGPIXELSX));
@@ -106,21 +124,22 @@ PlayerWindow::PlayerWindow(HINSTANCE instance, const Presentation& presentation,
   ::CreateWindowExW(0, className.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                     work.left, work.top, work.right - work.left, work.bottom - work.top, nullptr,
                     nullptr, instance, this);
-  if (window_ == nullptr) {
-    throw PlayerError(FromCp1252("Das Fenster kann nicht angelegt werden: ") +
-                      SystemMessage(::GetLastError()) + u".");
-  }
+  if (window_ == nullptr) throw WindowProblem();
   try {
+    worker_ = std::make_unique<SlideWorker>(presentation_, window_, kSlideReady);
     CreateControls(statusLine);
   } catch (...) {
     // The window must not outlive this half-made object; no message loop
     // runs yet, so its end asks nobody to quit.
+    worker_.reset();
     ::DestroyWindow(window_);
     throw;
   }
 }
 
 PlayerWindow::~PlayerWindow() {
+  show_.reset();
+  worker_.reset();  // before the window it posts to
   if (window_ != nullptr) ::DestroyWindow(window_);
 }
 
@@ -132,12 +151,45 @@ int PlayerWindow::Run() {
   ::SetFocus(list_);
   MSG message;
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (TakeKey(message)) continue;
     // The dialog manager gives Tab between the controls, and Enter as IDOK.
     if (window_ != nullptr && ::IsDialogMessageW(window_, &message)) continue;
     ::TranslateMessage(&message);
     ::DispatchMessageW(&message);
   }
   return static_cast<int>(message.wParam);
+}
+
+bool PlayerWindow::TakeKey(const MSG& message) {
+  if (message.message != WM_KEYDOWN || show_ || window_ == nullptr ||
+      (message.hwnd != window_ && !::IsChild(window_, message.hwnd))) {
+    return false;
+  }
+  // Reached from the message loop, not the window procedure: failures are
+  // reported here, as the procedure reports its own.
+  try {
+    return BrowsingKey(message.wParam);
+  } catch (...) {
+    ReportError(window_, std::current_exception());
+    return true;
+  }
+}
+
+bool PlayerWindow::BrowsingKey(WPARAM key) {
+  const auto count = presentation_.Entries().size();
+  switch (key) {
+    case VK_F5:
+      StartShow(::GetKeyState(VK_SHIFT) < 0 ? selected_ : 0);
+      return true;
+    case VK_DOWN:
+      if (selected_ + 1 < count) Select(static_cast<int>(selected_ + 1));
+      return true;
+    case VK_UP:
+      if (selected_ > 0) Select(static_cast<int>(selected_ - 1));
+      return true;
+    default:
+      return false;
+  }
 }
 
 LRESULT CALLBACK PlayerWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -174,6 +226,12 @@ LRESULT PlayerWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT:
       Paint();
       return 0;
+    case kSlideReady:
+      SlidesArrived();
+      return 0;
+    case kShowEnded:
+      EndShow(static_cast<std::size_t>(wParam));
+      return 0;
     case WM_CTLCOLORSTATIC:
       // The entry's side is a white page, the read-only text on it too.
       if (reinterpret_cast<HWND>(lParam) == text_ || reinterpret_cast<HWND>(lParam) == info_) {
@@ -189,11 +247,12 @@ LRESULT PlayerWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       if (id == kListId && code == LBN_SELCHANGE) {
         Select(static_cast<int>(::SendMessageW(list_, LB_GETCURSEL, 0, 0)));
       } else if ((id == kListId && code == LBN_DBLCLK) || id == IDOK) {
-        OpenSelected();
+        OpenEntry(selected_);
       }
       return 0;
     }
     case WM_DESTROY:
+      show_.reset();
       if (running_) ::PostQuitMessage(0);
       return 0;
     default:
@@ -239,7 +298,6 @@ void PlayerWindow::CreateControls(const std::u16string& statusLine) {
   for (const auto& entry : presentation_.Entries()) {
     ::SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(ListText(entry)).c_str()));
   }
-  ::SendMessageW(list_, LB_SETCURSEL, 0, 0);
   Layout();
   Select(0);
 }
@@ -264,58 +322,130 @@ void PlayerWindow::Layout() {
                std::max(0, static_cast<int>(viewArea_.bottom - viewArea_.top) - 2 * inset), TRUE);
   ::MoveWindow(status_, margin, bottom, std::max(0, width - 2 * margin), statusHeight_, TRUE);
   ::InvalidateRect(window_, nullptr, TRUE);
+  WantNow();  // a picture is decoded for the area it fills
 }
 
 void PlayerWindow::Select(int index) {
   if (index < 0 || static_cast<std::size_t>(index) >= presentation_.Entries().size()) return;
-  view_ = View{};
-  ::SetWindowTextW(text_, L"");
-  ::SetWindowTextW(info_, L"");
-  ::ShowWindow(text_, SW_HIDE);
-  ::ShowWindow(info_, SW_HIDE);
-  ::InvalidateRect(window_, &viewArea_, TRUE);
-  view_ = PrepareView(presentation_, static_cast<std::size_t>(index));
-  if (view_.kind == Kind::Text) {
-    ::SetWindowTextW(text_, Wide(view_.text).c_str());
-    ::ShowWindow(text_, SW_SHOW);
-  } else if (view_.kind == Kind::Other) {
-    ::SetWindowTextW(info_, Wide(view_.text).c_str());
-    ::ShowWindow(info_, SW_SHOW);
+  selected_ = static_cast<std::size_t>(index);
+  if (::SendMessageW(list_, LB_GETCURSEL, 0, 0) != index) {
+    ::SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
   }
+  view_ = PrepareView(presentation_, selected_);
+  WantNow();
+  ShowSelected();
+}
+
+// The selected entry's controls: the text, what cannot be shown, or
+// nothing over a picture, which Paint draws.
+void PlayerWindow::ShowSelected() {
+  std::u16string about;
+  if (view_.kind == Kind::Other) about = view_.text;
+  if (view_.kind == Kind::Picture) {
+    const Slide* slide = Decoded(BrowsingRequest(selected_));
+    if (slide != nullptr && !slide->problem.empty()) {
+      about = AboutEntry(presentation_.Entries()[selected_], slide->problem);
+    }
+  }
+  ::SetWindowTextW(text_, view_.kind == Kind::Text ? Wide(view_.text).c_str() : L"");
+  ::SetWindowTextW(info_, Wide(about).c_str());
+  ::ShowWindow(text_, view_.kind == Kind::Text ? SW_SHOW : SW_HIDE);
+  ::ShowWindow(info_, about.empty() ? SW_HIDE : SW_SHOW);
+  ::InvalidateRect(window_, &viewArea_, TRUE);
+}
+
+SlideRequest PlayerWindow::BrowsingRequest(std::size_t index) const {
+  const int margin = Scaled(16);
+  return {index,
+          {std::max(0, static_cast<int>(viewArea_.right - viewArea_.left) - 2 * margin),
+           std::max(0, static_cast<int>(viewArea_.bottom - viewArea_.top) - 2 * margin)},
+          Background(COLOR_WINDOW)};
+}
+
+void PlayerWindow::WantNow() {
+  if (!worker_) return;
+  std::vector<SlideRequest> wanted;
+  if (show_) {
+    wanted = show_->Wanted();
+  } else {
+    // The selected entry first, then its neighbours, so Down and Up show at once.
+    for (const std::size_t index : Show(pictures_, selected_).Wanted()) {
+      wanted.push_back(BrowsingRequest(index));
+    }
+  }
+  std::erase_if(slides_, [&](const Slide& slide) {
+    return std::find(wanted.begin(), wanted.end(), slide.request) == wanted.end();
+  });
+  std::erase_if(wanted, [&](const SlideRequest& request) { return Decoded(request) != nullptr; });
+  worker_->Want(std::move(wanted));
+}
+
+void PlayerWindow::SlidesArrived() {
+  std::u16string unreadable;
+  for (Slide& slide : worker_->Take()) {
+    const SlideRequest request = slide.request;
+    if (Decoded(request) != nullptr) continue;
+    const bool shown = show_ ? show_->Arrived(request) : request == BrowsingRequest(selected_);
+    if (slide.unreadable && shown) unreadable = slide.problem;
+    slides_.push_back(std::move(slide));
+    if (shown && !show_) ShowSelected();
+  }
+  WantNow();  // forgets what arrived but is no longer wanted
+  // A data file that cannot be read any more (replaced by a newer launch)
+  // is told as every other read failure is, in a message, once it matters
+  // to what is on screen.
+  if (!unreadable.empty()) throw PlayerError(unreadable);
+}
+
+const Slide* PlayerWindow::Decoded(const SlideRequest& request) const {
+  const auto found = std::find_if(slides_.begin(), slides_.end(),
+                                  [&](const Slide& slide) { return slide.request == request; });
+  return found == slides_.end() ? nullptr : &*found;
 }
 
 void PlayerWindow::Paint() {
   PAINTSTRUCT paint;
   HDC dc = ::BeginPaint(window_, &paint);
   ::FillRect(dc, &viewArea_, ::GetSysColorBrush(COLOR_WINDOW));
-  if (view_.kind == Kind::Bitmap) {
-    const int margin = Scaled(16);
-    const Box area{viewArea_.left + margin, viewArea_.top + margin,
-                   viewArea_.right - viewArea_.left - 2 * margin,
-                   viewArea_.bottom - viewArea_.top - 2 * margin};
-    const BmpLayout& bitmap = view_.bitmap;
-    const Box box = FitInto(bitmap.width, bitmap.height, area);
-    // Shrinking wants averaging; growing a small slide wants crisp pixels.
-    ::SetStretchBltMode(dc, box.width < bitmap.width ? HALFTONE : COLORONCOLOR);
-    ::SetBrushOrgEx(dc, 0, 0, nullptr);
-    ::StretchDIBits(dc, box.left, box.top, box.width, box.height, 0, 0, bitmap.width, bitmap.height,
-                    view_.body.data() + bitmap.bitsOffset,
-                    reinterpret_cast<const BITMAPINFO*>(bitmap.info.data()), DIB_RGB_COLORS,
-                    SRCCOPY);
+  if (view_.kind == Kind::Picture) {
+    const SlideRequest request = BrowsingRequest(selected_);
+    const Slide* slide = Decoded(request);
+    if (slide != nullptr && slide->problem.empty()) {
+      const int margin = Scaled(16);
+      DrawPixels(dc, slide->pixels,
+                 viewArea_.left + margin + (request.area.width - slide->pixels.width) / 2,
+                 viewArea_.top + margin + (request.area.height - slide->pixels.height) / 2);
+    }
   }
   ::EndPaint(window_, &paint);
 }
 
-void PlayerWindow::OpenSelected() {
-  const auto selected = ::SendMessageW(list_, LB_GETCURSEL, 0, 0);
-  if (selected < 0 || static_cast<std::size_t>(selected) >= presentation_.Entries().size()) return;
-  const auto index = static_cast<std::size_t>(selected);
+void PlayerWindow::StartShow(std::size_t from) {
+  ShowHost& host = *this;
+  show_ = std::make_unique<ShowWindow>(instance_, window_, kShowEnded, host, presentation_,
+                                       pictures_, from);
+  WantNow();
+}
+
+void PlayerWindow::ShowMoved() {
+  WantNow();
+}
+
+void PlayerWindow::EndShow(std::size_t at) {
+  show_.reset();
+  Select(static_cast<int>(at));
+  ::SetForegroundWindow(window_);
+  ::SetFocus(list_);
+}
+
+void PlayerWindow::OpenEntry(std::size_t index) {
+  if (index >= presentation_.Entries().size()) return;
   const format::Entry& entry = presentation_.Entries()[index];
+  const HWND owner = show_ ? nullptr : window_;
 
   const std::u16string folder = JoinPath(workFolder_, kOpenedFolderName);
   if (!::CreateDirectoryW(Wide(folder).c_str(), nullptr) && !FolderExists(folder)) {
-    throw PlayerError(FromCp1252("Der Ordner ") + folder +
-                      FromCp1252(" kann nicht angelegt werden: ") +
+    throw PlayerError(Text(text::kFolder) + folder + Text(text::kFolderNotMade) +
                       SystemMessage(::GetLastError()) + u".");
   }
   const std::u16string path = OpenedPath(workFolder_, entry.name);
@@ -323,17 +453,14 @@ void PlayerWindow::OpenSelected() {
                  [&](const ByteSink& sink) { presentation_.CopyBody(index, 1u << 20, sink); });
 
   const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteW(
-      window_, nullptr, Wide(path).c_str(), nullptr, Wide(folder).c_str(), SW_SHOWNORMAL));
+      owner, nullptr, Wide(path).c_str(), nullptr, Wide(folder).c_str(), SW_SHOWNORMAL));
   if (result > 32) return;
-  const std::u16string name = FromCp1252("\x84") + FromCp1252(entry.name) + FromCp1252("\x93");
+  const std::u16string name =
+      Text(text::kOpenQuote) + FromCp1252(entry.name) + Text(text::kCloseQuote);
   if (result == SE_ERR_NOASSOC || result == SE_ERR_ASSOCINCOMPLETE) {
-    throw PlayerError(FromCp1252("Windows kennt kein Programm f\xFCr ") + name +
-                      FromCp1252(". Die Datei liegt in ") + folder + u".");
+    throw PlayerError(Text(text::kNoProgramFor) + name + Text(text::kFileLiesIn) + folder + u".");
   }
-  throw PlayerError(name +
-                    FromCp1252(" kann nicht ge\xF6"
-                               "ffnet werden (Fehler ") +
-                    FromCp1252(std::to_string(result)) + u").");
+  throw PlayerError(name + Text(text::kCannotOpen) + FromCp1252(std::to_string(result)) + u").");
 }
 
 }  // namespace turv::player

@@ -1,13 +1,18 @@
-// The player's one window: captions on the left, the selected entry on the
-// right, the start folder in a status line at the bottom.
+// The player's browsing window: captions on the left, the selected entry on
+// the right, the start folder in a status line at the bottom; F5 starts the
+// show over it.
 #pragma once
 
 #include <windows.h>
 
 #include <exception>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "lumirax/player_model.h"
+#include "lumirax/show_window.h"
+#include "lumirax/slide_worker.h"
 #include "win32/handles.h"
 
 namespace turv::player {
@@ -16,7 +21,7 @@ namespace turv::player {
 // owned by owner (none before the window exists).
 void ReportError(HWND owner, const std::exception_ptr& error) noexcept;
 
-class PlayerWindow {
+class PlayerWindow : private ShowHost {
  public:
   PlayerWindow(HINSTANCE instance, const Presentation& presentation, std::u16string workFolder,
                const std::u16string& statusLine);
@@ -30,13 +35,30 @@ class PlayerWindow {
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  // Keys that work wherever the focus is: Down and Up change the entry,
+  // F5 and Shift+F5 start the show. True when the key was taken.
+  bool TakeKey(const MSG& message);
+  bool BrowsingKey(WPARAM key);
   void CreateControls(const std::u16string& statusLine);
   void Layout();
   void Select(int index);
-  void OpenSelected();
+  void ShowSelected();
   void Paint();
   int Scaled(int pixels) const;
+  SlideRequest BrowsingRequest(std::size_t index) const;
+  // Tells the worker what the browsing view or the show wants now and
+  // forgets decoded slides that nobody wants any more.
+  void WantNow();
+  void SlidesArrived();
+  void StartShow(std::size_t from);
+  void EndShow(std::size_t at);
 
+  // ShowHost
+  const Slide* Decoded(const SlideRequest& request) const override;
+  void ShowMoved() override;
+  void OpenEntry(std::size_t index) override;
+
+  HINSTANCE instance_;
   const Presentation& presentation_;
   std::u16string workFolder_;
   HWND window_ = nullptr;  // destroyed by the user's close, or by the destructor
@@ -51,7 +73,12 @@ class PlayerWindow {
   int statusHeight_ = 0;
   bool running_ = false;  // the message loop runs: closing the window ends it
   RECT viewArea_{};       // the right side, where the entry is shown
+  std::size_t selected_ = 0;
   View view_;
+  std::vector<bool> pictures_;  // per entry: a picture the worker decodes
+  std::vector<Slide> slides_;   // decoded, and still wanted
+  std::unique_ptr<SlideWorker> worker_;
+  std::unique_ptr<ShowWindow> show_;
 };
 
 }  // namespace turv::player

@@ -1,19 +1,21 @@
+// Win32 half of the player: its files and the system's texts.
 #include "lumirax/win32_files.h"
 
 #include <algorithm>
 #include <vector>
+
+#include "lumirax/player_texts.h"
 
 namespace turv::player {
 
 namespace {
 
 std::u16string ReadProblem(DWORD code) {
-  return FromCp1252("Die Pr\xE4sentationsdaten (karu.pqd) k\xF6nnen nicht gelesen werden: ") +
-         SystemMessage(code);
+  return std::u16string(text::kDataCannotRead) + SystemMessage(code);
 }
 
 std::u16string Quoted(const std::u16string& path) {
-  return FromCp1252("\x84") + path + FromCp1252("\x93");
+  return std::u16string(text::kOpenQuote) + path + std::u16string(text::kCloseQuote);
 }
 
 // A temporary file that goes away unless it was renamed into place.
@@ -62,7 +64,7 @@ std::u16string SystemMessage(DWORD code) {
                               message.back() == u' ' || message.back() == u'.')) {
     message.pop_back();
   }
-  const std::u16string number = FromCp1252("Fehler " + std::to_string(code));
+  const std::u16string number = std::u16string(text::kError) + FromCp1252(std::to_string(code));
   return message.empty() ? number : message + u" (" + number + u")";
 }
 
@@ -116,11 +118,10 @@ FileSource::FileSource(std::u16string path) : path_(std::move(path)) {
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
       const auto slash = path_.rfind(u'\\');
       const std::u16string folder = slash == std::u16string::npos ? u"." : path_.substr(0, slash);
-      throw PlayerError(DataProblem(FromCp1252("Die Datei fehlt im Ordner ") + folder + u"."));
+      throw PlayerError(DataProblem(std::u16string(text::kDataMissingIn) + folder + u"."));
     }
-    throw PlayerError(DataProblem(FromCp1252("Die Datei kann nicht ge\xF6"
-                                             "ffnet werden: ") +
-                                  SystemMessage(code) + u"."));
+    throw PlayerError(
+        DataProblem(std::u16string(text::kDataCannotOpen) + SystemMessage(code) + u"."));
   }
   LARGE_INTEGER size{};
   if (!::GetFileSizeEx(file.Get(), &size) ||
@@ -142,11 +143,7 @@ win32::FileHandle FileSource::Open() const {
   }
   if (static_cast<std::uint64_t>(size.QuadPart) != size_ ||
       ::CompareFileTime(&written, &written_) != 0) {
-    throw PlayerError(FromCp1252(
-        "Die Pr\xE4sentationsdaten (karu.pqd) wurden inzwischen ersetzt, wohl durch den Start "
-        "einer weiteren Pr\xE4sentation. Bitte schlie\xDF"
-        "en Sie lumirax und starten Sie die "
-        "Pr\xE4sentation neu."));
+    throw PlayerError(std::u16string(text::kDataReplaced));
   }
   return file;
 }
@@ -164,7 +161,7 @@ void FileSource::ReadAt(std::uint64_t offset, std::span<std::uint8_t> into) cons
       if (code != ERROR_HANDLE_EOF) throw PlayerError(ReadProblem(code));
     }
     if (got == 0) {
-      throw PlayerError(FromCp1252("Die Pr\xE4sentationsdaten (karu.pqd) enden vorzeitig."));
+      throw PlayerError(std::u16string(text::kDataEndsEarly));
     }
     offset += got;
     into = into.subspan(got);
@@ -178,21 +175,21 @@ std::optional<Bytes> ReadSmallFile(const std::u16string& path, std::size_t limit
   if (!file) {
     const DWORD code = ::GetLastError();
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return std::nullopt;
-    throw PlayerError(FromCp1252("Die Datei ") + Quoted(path) +
-                      FromCp1252(" kann nicht gelesen werden: ") + SystemMessage(code) + u".");
+    throw PlayerError(std::u16string(text::kTheFile) + Quoted(path) +
+                      std::u16string(text::kCannotRead) + SystemMessage(code) + u".");
   }
   LARGE_INTEGER size{};
   if (!::GetFileSizeEx(file.Get(), &size) || static_cast<std::uint64_t>(size.QuadPart) > limit) {
-    throw PlayerError(FromCp1252("Die Datei ") + Quoted(path) + FromCp1252(" ist zu gro\xDF."));
+    throw PlayerError(std::u16string(text::kTheFile) + Quoted(path) +
+                      std::u16string(text::kTooLarge));
   }
   Bytes bytes(static_cast<std::size_t>(size.QuadPart));
   DWORD got = 0;
   if (!bytes.empty() &&
       (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
        got != bytes.size())) {
-    throw PlayerError(FromCp1252("Die Datei ") + Quoted(path) +
-                      FromCp1252(" kann nicht gelesen werden: ") + SystemMessage(::GetLastError()) +
-                      u".");
+    throw PlayerError(std::u16string(text::kTheFile) + Quoted(path) +
+                      std::u16string(text::kCannotRead) + SystemMessage(::GetLastError()) + u".");
   }
   return bytes;
 }
@@ -200,8 +197,8 @@ std::optional<Bytes> ReadSmallFile(const std::u16string& path, std::size_t limit
 void WriteReplacing(const std::u16string& target,
                     const std::function<void(const ByteSink&)>& produce) {
   const auto failed = [&](DWORD code) {
-    return PlayerError(FromCp1252("Die Datei ") + Quoted(target) +
-                       FromCp1252(" kann nicht geschrieben werden: ") + SystemMessage(code) + u".");
+    return PlayerError(std::u16string(text::kTheFile) + Quoted(target) +
+                       std::u16string(text::kCannotWrite) + SystemMessage(code) + u".");
   };
   PendingFile pending(target + u".~lumirax");
   {

@@ -9,6 +9,8 @@
 //   winprobe icon PROGRAM.exe FILE.png   the program's icon at 16, 32, 48 and 64 pixels
 //   winprobe start [--show N] [--cd DIR] [--env NAME=VALUE]... PROGRAM
 //                                        starts PROGRAM as a user would; prints its pid
+//   winprobe key HANDLE VK [ID]          posts a key (virtual-key code, decimal) to the window
+//                                        or to its control with that id
 // Handles are printed and read in hex.
 #include <cstdio>
 #include <cstdlib>
@@ -117,6 +119,13 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "winprobe: %s\n", e.what());
       return 1;
     }
+  }
+  if (verb == "key" && (a.size() == 3 || a.size() == 4)) {
+    HWND window = ParseHandle(a[1]);
+    if (a.size() == 4) window = ::GetDlgItem(window, std::atoi(a[3].c_str()));
+    if (window == nullptr) return 1;
+    turv::probe::PressKey(window, static_cast<WPARAM>(std::strtoul(a[2].c_str(), nullptr, 10)));
+    return 0;
   }
   return Usage();
 }

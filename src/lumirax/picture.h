@@ -1,0 +1,112 @@
+// Pictures as the player shows them, without the system's decoder: where a
+// picture goes in its area, how its rows are scaled (area average when
+// shrinking, bilinear when growing), turned upright by its EXIF orientation
+// and laid over the view's background. The decoder itself sits behind one
+// interface, the Windows Imaging Component in the player and a fake in the
+// tests. Portable.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+namespace turv::player {
+
+struct Size {
+  int width = 0;
+  int height = 0;
+  friend bool operator==(const Size&, const Size&) = default;
+};
+
+// The largest rectangle of the picture's proportions inside the area,
+// centred in it. Small pictures grow to fill it, as slides do.
+struct Box {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+  friend bool operator==(const Box&, const Box&) = default;
+};
+Box FitInto(int pictureWidth, int pictureHeight, const Box& area);
+
+// A picture held for drawing: 32-bit pixels, top row first, each
+// 0xAARRGGBB (so blue, green, red, alpha in memory, as Windows' 32-bit
+// bitmaps), colours premultiplied by alpha.
+struct Pixels {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> data;
+};
+
+// What the decoder may hold of one picture at most, after any reduction the
+// codec offers: 40 million pixels (a 7,700 x 5,200 photo).
+inline constexpr std::uint64_t kMaxDecodedPixels = 40'000'000;
+
+// One picture opened by the decoder: its first frame.
+class PictureFrame {
+ public:
+  virtual ~PictureFrame() = default;
+  // The size as stored.
+  virtual Size StoredSize() const = 0;
+  // Asks the codec to decode at a reduced size no smaller than wanted (a
+  // JPEG decoder can skip detail); the size its rows now come in, the
+  // stored size when it cannot.
+  virtual Size Reduce(Size wanted) = 0;
+  // count rows from top on, premultiplied 32-bit pixels, into rows.
+  virtual void CopyRows(int top, int count, std::span<std::uint32_t> rows) = 0;
+};
+
+class PictureDecoder {
+ public:
+  virtual ~PictureDecoder() = default;
+  // The file's first frame; throws PlayerError with the German line the
+  // view shows when the file is damaged or of no known format.
+  virtual std::unique_ptr<PictureFrame> Open(std::span<const std::uint8_t> file) = 0;
+};
+
+// Takes a picture's rows top to bottom, a band at a time, and makes a
+// picture of the given size. Shrinking averages every source pixel into the
+// target pixels it covers, by the share it covers, holding two target rows;
+// growing interpolates between the nearest four.
+class Resampler {
+ public:
+  Resampler(Size source, Size target);
+  // The next rows, source.width pixels each.
+  void Add(std::span<const std::uint32_t> rows);
+  Pixels Finish();
+
+ private:
+  void Shrink(std::span<const std::uint32_t> row);
+  void EmitRow();
+
+  Size source_, target_;
+  bool grow_;
+  int sourceRow_ = 0;
+  Pixels out_;
+  // Shrinking: per source column its first target column and the weight
+  // going there (the rest goes to the next); two accumulating target rows.
+  std::vector<int> column_;
+  std::vector<std::uint32_t> columnWeight_;
+  std::vector<std::uint32_t> horizontal_;
+  std::vector<std::uint64_t> current_, next_;
+  int currentRow_ = 0;
+  // Growing: the whole (small) source.
+  std::vector<std::uint32_t> whole_;
+};
+
+// Orientation 5 to 8 exchange width and height.
+bool SwapsSides(int orientation);
+// The picture turned as its EXIF orientation (1 to 8) says: upright.
+Pixels Orient(const Pixels& stored, int orientation);
+// Every pixel made opaque over a background of 0xRRGGBB.
+void OverBackground(Pixels& pixels, std::uint32_t background);
+
+// A picture file made ready to draw: fitted into area with its proportions
+// (upright as orientation says), decoded at a reduced size where the codec
+// allows, scaled, turned and laid over the background. Throws PlayerError
+// with the view's line when it cannot be shown, too large ones included.
+Pixels RenderPicture(PictureDecoder& decoder, std::span<const std::uint8_t> file, Size area,
+                     int orientation, std::uint32_t background);
+
+}  // namespace turv::player

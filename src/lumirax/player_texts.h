@@ -1,0 +1,88 @@
+// Every German text of the player, in one table: what the user reads in the
+// window, the show and the message boxes. UTF-16 literals, so no code page
+// stands between the source and the screen. Texts that take a value end
+// where the value is appended.
+#pragma once
+
+#include <string_view>
+
+namespace turv::player::text {
+
+using T = std::u16string_view;
+
+// The status line.
+inline constexpr T kStartFolder = u"Eigene Dateien: ";
+inline constexpr T kStartFolderEmpty = u"unbekannt (norvi.stq nennt keinen Ordner)";
+inline constexpr T kStartFileMissing = u"unbekannt (norvi.stq fehlt)";
+inline constexpr T kStartFileDamagedShort = u"unbekannt (norvi.stq ist beschädigt)";
+inline constexpr T kStartFileDamaged = u"Die Datei norvi.stq ist beschädigt.";
+
+// The data file.
+inline constexpr T kDataProblem =
+    u"Die Präsentationsdaten (karu.pqd) fehlen oder sind beschädigt: ";
+inline constexpr T kDataEmpty = u"Die Datei ist leer.";
+inline constexpr T kDataTooShort = u"Die Datei ist zu kurz: ";
+inline constexpr T kDataTooShortNeeds = u", schon das Verzeichnis braucht ";
+inline constexpr T kDataNoEntries = u"Die Präsentationsdaten (karu.pqd) enthalten keine Einträge.";
+inline constexpr T kDataMissingIn = u"Die Datei fehlt im Ordner ";
+inline constexpr T kDataCannotOpen = u"Die Datei kann nicht geöffnet werden: ";
+inline constexpr T kDataCannotRead =
+    u"Die Präsentationsdaten (karu.pqd) können nicht gelesen werden: ";
+inline constexpr T kDataEndsEarly = u"Die Präsentationsdaten (karu.pqd) enden vorzeitig.";
+inline constexpr T kDataReplaced =
+    u"Die Präsentationsdaten (karu.pqd) wurden inzwischen ersetzt, wohl durch den Start einer "
+    u"weiteren Präsentation. Bitte schließen Sie lumirax und starten Sie die Präsentation neu.";
+inline constexpr T kEntry = u"Eintrag ";
+inline constexpr T kDamageCutShort = u"Das Verzeichnis ist unvollständig.";
+inline constexpr T kDamageUsedAfterUnused = u"Er steht hinter den leeren Einträgen.";
+inline constexpr T kDamageEmptyName = u"Sein Name ist leer.";
+inline constexpr T kDamageNameTooLong = u"Sein Name ist länger als erlaubt.";
+inline constexpr T kDamageCaptionTooLong = u"Seine Beschriftung ist länger als erlaubt.";
+inline constexpr T kDamageNegativeSize = u"Seine Größe ist negativ.";
+inline constexpr T kDamageMisplaced = u"Sein Inhalt liegt nicht an seinem Platz.";
+inline constexpr T kDamagePastEnd = u"Sein Inhalt reicht über das Ende der Datei hinaus.";
+inline constexpr T kDamageOther = u"Das Verzeichnis ist fehlerhaft.";
+
+// An entry's view.
+inline constexpr T kFile = u"Datei: ";
+inline constexpr T kCaption = u"Beschriftung: ";
+inline constexpr T kSize = u"Größe: ";
+inline constexpr T kOpenHint =
+    u"Die Eingabetaste oder ein Doppelklick öffnet die Datei mit dem Programm, das Windows ihr "
+    u"zuordnet.";
+inline constexpr T kShowOpenHint = u"Die Eingabetaste öffnet die Datei mit ihrem Programm.";
+inline constexpr T kNotPlainText = u"Die Datei enthält keinen reinen Text.";
+inline constexpr T kTextCut = u"[Gekürzt: Angezeigt sind die ersten 4 MiB von ";
+inline constexpr T kTextCutEnd = u". Die Eingabetaste öffnet die ganze Datei.]";
+inline constexpr T kBytes = u" Bytes";
+
+// Pictures: one line in the view, the entry still opens with its program.
+inline constexpr T kPictureFileTooLarge =
+    u"Das Bild ist größer als 64 MiB und wird hier nicht angezeigt.";
+inline constexpr T kPictureTooLarge =
+    u"Das Bild ist zu groß, um angezeigt zu werden (mehr als 40 Millionen Bildpunkte).";
+inline constexpr T kPictureDamaged =
+    u"Das Bild ist beschädigt oder in einem Format, das Windows nicht lesen kann.";
+inline constexpr T kPictureNoDecoder =
+    u"Windows kann hier keine Bilder anzeigen (Windows Imaging Component fehlt).";
+inline constexpr T kPictureNoMemory = u"Für dieses Bild reicht der Arbeitsspeicher nicht.";
+
+// Windows and files.
+inline constexpr T kNoWindow = u"Das Fenster kann nicht angelegt werden: ";
+inline constexpr T kFolder = u"Der Ordner ";
+inline constexpr T kFolderNotMade = u" kann nicht angelegt werden: ";
+inline constexpr T kTheFile = u"Die Datei ";
+inline constexpr T kCannotRead = u" kann nicht gelesen werden: ";
+inline constexpr T kTooLarge = u" ist zu groß.";
+inline constexpr T kCannotWrite = u" kann nicht geschrieben werden: ";
+inline constexpr T kNoProgramFor = u"Windows kennt kein Programm für ";
+inline constexpr T kFileLiesIn = u". Die Datei liegt in ";
+inline constexpr T kCannotOpen = u" kann nicht geöffnet werden (Fehler ";
+inline constexpr T kError = u"Fehler ";
+inline constexpr T kNoMemory = u"Zu wenig Arbeitsspeicher.";
+inline constexpr T kInternal = u"Interner Fehler: ";
+inline constexpr T kInternalShort = u"Interner Fehler.";
+inline constexpr T kOpenQuote = u"„";
+inline constexpr T kCloseQuote = u"“";
+
+}  // namespace turv::player::text

@@ -1,0 +1,73 @@
+// The show: one slide at a time on the whole screen, on black, with nothing
+// else on it; keys and clicks step through the entries, Esc and the end go
+// back to browsing at the slide shown.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <vector>
+
+#include "lumirax/player_model.h"
+#include "lumirax/show_model.h"
+#include "lumirax/slide_worker.h"
+#include "win32/handles.h"
+
+namespace turv::player {
+
+// Draws a picture 1:1 with its top left corner at (left, top).
+void DrawPixels(HDC dc, const Pixels& pixels, int left, int top);
+
+// What the show needs of the browsing window that started it.
+class ShowHost {
+ public:
+  // The decoded slide for a request, or nothing while it is being decoded.
+  virtual const Slide* Decoded(const SlideRequest& request) const = 0;
+  // The show moved: the slides it wants decoded changed.
+  virtual void ShowMoved() = 0;
+  virtual void OpenEntry(std::size_t index) = 0;
+
+ protected:
+  virtual ~ShowHost() = default;
+};
+
+class ShowWindow {
+ public:
+  // Covers the monitor the owner is on. At the end it posts endMessage to
+  // the owner with the slide shown as wParam; the owner then destroys it.
+  ShowWindow(HINSTANCE instance, HWND owner, UINT endMessage, ShowHost& host,
+             const Presentation& presentation, std::vector<bool> pictures, std::size_t start);
+  ShowWindow(const ShowWindow&) = delete;
+  ShowWindow& operator=(const ShowWindow&) = delete;
+  ~ShowWindow();
+
+  // The pictures to decode for the show, most urgent first.
+  std::vector<SlideRequest> Wanted() const;
+  // A decoded slide arrived; true when it is the one on screen.
+  bool Arrived(const SlideRequest& request);
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void Go(Show::Step step);
+  void End();
+  void Moved();
+  void Paint();
+  RECT TextArea() const;
+  void FitText();  // the text font for the current slide
+  SlideRequest Request(std::size_t index) const;
+  bool Opens() const;  // the current slide is one that Enter opens
+
+  HWND owner_;
+  UINT endMessage_;
+  ShowHost& host_;
+  const Presentation& presentation_;
+  Show show_;
+  View view_;  // the current slide's
+  HWND window_ = nullptr;
+  Size size_;
+  win32::GdiObject textFont_, captionFont_, hintFont_;
+  bool ended_ = false;
+};
+
+}  // namespace turv::player
