@@ -2,8 +2,10 @@
 // its report to out.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -21,9 +23,17 @@ struct PackOptions {
   // The package's own icon and version strings (in place of the launcher's).
   std::optional<std::filesystem::path> icon;
   std::vector<std::pair<std::string, std::string>> info;
+  // The program the package's launcher carries as its player (RCDATA 1000).
+  std::optional<std::filesystem::path> player;
   // Files inside the folders to pack that are not packed (a dropped
   // folder's captions, icon and info files).
   std::vector<std::filesystem::path> setAside;
+  // A window's hooks, called on the packing thread: onProgress hears the
+  // bytes written of the total after each chunk; a cancel flag once set
+  // stops the pack at the next chunk as Ctrl+C does (Interrupted, nothing
+  // written).
+  std::function<void(std::uint64_t done, std::uint64_t total)> onProgress;
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 struct Packed {

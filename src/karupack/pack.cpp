@@ -211,8 +211,9 @@ Packed Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) 
   const std::vector<std::uint8_t> directory = format::BuildDirectory(entries);
 
   Progress progress(notes, ShownPath(options.output.filename()), total,
-                    !options.quiet && total > kProgressFrom && StderrIsTerminal());
-  Transfer transfer(progress);
+                    !options.quiet && total > kProgressFrom && StderrIsTerminal(),
+                    options.onProgress);
+  Transfer transfer(progress, options.cancel);
   PendingFile pending(options.output);
   if (branded) {
     transfer.Write(pending.Out(), *branded);
