@@ -59,12 +59,12 @@ enum class Text {
   ChooseFolderFirst,
   Packing,
   Packed,
-  PackedWith,
   Cancelled,
   NotPacked,
   NotSaved,
   Replaced,
   TestFailed,
+  InternalError,
   // A file's note
   NameNotCp1252,
   NameNotText,

@@ -114,7 +114,8 @@ TEST_F(AuthoringTest, ListsTheFolderAsThePackerPacksItAndWhatItWouldRefuse) {
   EXPECT_THAT(model.Notes(), ElementsAre("captions.txt, Zeile 2: „weg.txt“ liegt nicht im Ordner; "
                                          "die Zeile entfällt beim Speichern."));
   EXPECT_EQ(model.Blocker(),
-            "9 Dateien lassen sich so nicht verpacken; der Hinweis in der Liste sagt, warum.");
+            "Dateien, die sich so nicht verpacken lassen: 9. Der Hinweis in der Liste sagt, "
+            "warum.");
   EXPECT_EQ(model.Value(Field::Title), "Mein Kurs");
   EXPECT_EQ(model.Icon(), Dir() / "Kurs/icon.ico");
   EXPECT_EQ(model.Player(), Dir() / "Kurs/lumirax.exe");
