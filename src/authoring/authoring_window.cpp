@@ -92,6 +92,16 @@ int DpiOf(HWND window) {
   return dpi > 0 ? dpi : 96;
 }
 
+// Where the window's monitor leaves room beside the task bar.
+RECT WorkArea(HWND window) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    return {0, 0, 1024, 768};
+  }
+  return monitor.rcWork;
+}
+
 // The system's message font at the window's scaling.
 win32::GdiObject MessageFont(int dpi) {
   using ForDpiFn = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
@@ -233,6 +243,7 @@ class AuthoringWindow {
   int dpi_ = 96;
   win32::GdiObject font_;
   int baseX_ = 6, baseY_ = 13;  // the font's average width and height: the layout's units
+  int buttonWidth_ = 96;
   IconHandle icon_;
   std::optional<AuthoringModel> model_;
   std::unique_ptr<PackJob> job_;
@@ -329,7 +340,9 @@ LRESULT AuthoringWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_GETMINMAXINFO: {
       auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-      limits->ptMinTrackSize = {::MulDiv(560, dpi_, 96), ::MulDiv(600, dpi_, 96)};
+      const RECT work = WorkArea(window_);
+      limits->ptMinTrackSize = {std::min<int>(::MulDiv(560, dpi_, 96), work.right - work.left),
+                                std::min<int>(::MulDiv(560, dpi_, 96), work.bottom - work.top)};
       return 0;
     }
     case WM_DPICHANGED: {
@@ -583,19 +596,33 @@ void AuthoringWindow::Scale(int dpi) {
   SIZE alphabet{};
   ::GetTextExtentPoint32W(dc, L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52,
                           &alphabet);
-  ::SelectObject(dc, old);
-  ::ReleaseDC(window_, dc);
   baseY_ = std::max<int>(1, metrics.tmHeight);
   baseX_ = std::max<int>(1, (alphabet.cx / 26 + 1) / 2);
+  // Buttons as wide as the widest text needs, and a dialog's at least.
+  buttonWidth_ = ::MulDiv(64, baseX_, 4);
+  for (const int id : {kBrowseButton, kChooseIconButton, kRemoveIconButton, kChoosePlayerButton,
+                       kSaveAsButton, kPackButton, kCancelButton, kTestButton, kCloseButton}) {
+    std::wstring text = TextOf(Item(id));
+    std::erase(text, L'&');
+    SIZE extent{};
+    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    buttonWidth_ = std::max<int>(buttonWidth_, extent.cx + ::MulDiv(12, baseX_, 4));
+  }
+  ::SelectObject(dc, old);
+  ::ReleaseDC(window_, dc);
   for (HWND child = ::GetWindow(window_, GW_CHILD); child != nullptr;
        child = ::GetWindow(child, GW_HWNDNEXT)) {
     ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
   }
-  // Before the window is shown it takes its size for this scaling; later
-  // the system proposes one (WM_DPICHANGED).
+  // Before the window is shown it takes its size for this scaling, within
+  // its monitor's work area; later the system proposes one (WM_DPICHANGED).
   if (!::IsWindowVisible(window_)) {
-    ::SetWindowPos(window_, nullptr, 0, 0, ::MulDiv(820, dpi, 96), ::MulDiv(720, dpi, 96),
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT work = WorkArea(window_);
+    const int width = std::min<int>(::MulDiv(780, dpi, 96), work.right - work.left);
+    const int height = std::min<int>(::MulDiv(680, dpi, 96), work.bottom - work.top);
+    ::SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
+                   work.top + (work.bottom - work.top - height) / 2, width, height,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
   }
   ShowIcon();  // lays out too
   ::InvalidateRect(window_, nullptr, TRUE);
@@ -610,7 +637,7 @@ void AuthoringWindow::Layout() {
   ::GetClientRect(window_, &client);
   const int margin = dx(7), gap = dx(4), row = dy(14), line = baseY_;
   const int width = std::max<int>(client.right - 2 * margin, dx(200));
-  const int button = dx(64), labelWidth = dx(52);
+  const int button = buttonWidth_, labelWidth = dx(52);
   const auto place = [&](int id, int x, int y, int w, int h) {
     ::MoveWindow(Item(id), x, y, std::max(w, 0), std::max(h, 0), FALSE);
   };

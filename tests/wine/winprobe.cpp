@@ -9,7 +9,7 @@
 //   winprobe icon PROGRAM.exe FILE.png   the program's icon at 16, 32, 48 and 64 pixels
 //   winprobe start [--show N] [--cd DIR] [--env NAME=VALUE]... PROGRAM
 //                                        starts PROGRAM as a user would; prints its pid
-//   winprobe type HANDLE ID TEXT         types TEXT (UTF-8) into the window's control with that id
+//   winprobe type HANDLE ID TEXT         types TEXT into the window's control with that id
 //   winprobe press HANDLE ID             presses the window's button with that id
 //   winprobe rows HANDLE ID              the cells of the window's list view with that id (UTF-8)
 //   winprobe shot HANDLE FILE.png        the screen under one window
@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
   }
   if (verb == "type" && a.size() == 4) {
     HWND control = ::GetDlgItem(ParseHandle(a[1]), std::atoi(a[2].c_str()));
-    return turv::probe::TypeText(control, turv::testfiles::Wide(a[3], CP_UTF8)) ? 0 : 1;
+    return turv::probe::TypeText(control, turv::testfiles::Wide(a[3])) ? 0 : 1;
   }
   if (verb == "press" && a.size() == 3) {
     HWND button = ::GetDlgItem(ParseHandle(a[1]), std::atoi(a[2].c_str()));
@@ -152,8 +152,11 @@ int main(int argc, char** argv) {
     }
     return 0;
   }
-  if (verb == "shot" && a.size() == 3)
+  if (verb == "shot" && a.size() == 3) {
+    // The window's own pixels, not the system's scaled view of them.
+    ::SetProcessDPIAware();
     return turv::probe::SaveWindowPng(ParseHandle(a[1]), a[2]) ? 0 : 1;
+  }
   if (verb == "start-window" && a.size() >= 3) {
     turv::probe::StartOptions options;
     options.creationFlags = CREATE_NEW_CONSOLE;
