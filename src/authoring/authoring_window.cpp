@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -33,8 +34,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The packing thread's news: WPARAM the permille written, or the end.
+// The packing thread's news: progress (read from permille_), or the end.
 constexpr UINT kProgressMessage = WM_APP + 1;
+constexpr std::chrono::milliseconds kProgressEvery{25};
 constexpr UINT kFinishedMessage = WM_APP + 2;
 constexpr UINT_PTR kFolderTimer = 1;
 constexpr UINT kFolderDelayMs = 400;  // typing pauses this long before the folder is read
@@ -249,7 +251,10 @@ class AuthoringWindow {
   std::unique_ptr<PackJob> job_;
   fs::path target_;  // the package being packed
   fs::path packed_;  // the package the last pack made, for "Testen"
-  std::atomic<int> permille_{-1};
+  // The packing thread's progress, read by the window thread.
+  std::atomic<int> permille_{0};
+  std::atomic<bool> progressPosted_{false};
+  std::chrono::steady_clock::time_point lastProgress_;  // the packing thread's own
   bool quiet_ = false;  // texts set by the window itself: no change events
   bool running_ = false;
   HWND lastFocus_ = nullptr;
@@ -377,7 +382,8 @@ LRESULT AuthoringWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       Dropped(reinterpret_cast<HDROP>(wParam));
       return 0;
     case kProgressMessage:
-      ::SendMessageW(Item(kProgressBar), PBM_SETPOS, wParam, 0);
+      progressPosted_ = false;
+      ::SendMessageW(Item(kProgressBar), PBM_SETPOS, static_cast<WPARAM>(permille_.load()), 0);
       return 0;
     case kFinishedMessage:
       PackFinished();
@@ -907,18 +913,21 @@ void AuthoringWindow::StartPack() {
   }
   packed_.clear();
   target_ = output;
-  permille_ = -1;
+  permille_ = 0;
   ::SendMessageW(Item(kProgressBar), PBM_SETPOS, 0, 0);
   Status(Say(Text::Packing));
-  // The bar moves by tenths of a percent: at most a thousand messages.
+  // The bar moves at most every kProgressEvery, and one message at a time
+  // is on its way: drawing it must not take the packing's time.
   HWND window = window_;
+  lastProgress_ = {};
   job_ = std::make_unique<PackJob>(
       std::move(options),
       [this, window](std::uint64_t done, std::uint64_t total) {
-        const auto permille = static_cast<int>(done * 1000 / std::max<std::uint64_t>(total, 1));
-        if (permille_.exchange(permille) != permille) {
-          ::PostMessageW(window, kProgressMessage, static_cast<WPARAM>(permille), 0);
-        }
+        const auto now = std::chrono::steady_clock::now();
+        if (done < total && now - lastProgress_ < kProgressEvery) return;
+        lastProgress_ = now;
+        permille_ = static_cast<int>(done * 1000 / std::max<std::uint64_t>(total, 1));
+        if (!progressPosted_.exchange(true)) ::PostMessageW(window, kProgressMessage, 0, 0);
       },
       [window] { ::PostMessageW(window, kFinishedMessage, 0, 0); });
   Busy(true);

@@ -218,6 +218,7 @@ int main(int argc, char** argv) {
         last = position;
       }
       if (position >= 1000) break;
+      ::Sleep(5);  // a user's pace: the probe must not take the packing's time
     }
     std::printf(
         "steps %d in %.0f ms, longest gap between steps %.1f ms; the window answered "
