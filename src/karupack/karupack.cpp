@@ -35,8 +35,9 @@ constexpr const char* kOverview =
     "names this version. Every file karupack reads must be a regular file: a\n"
     "pipe or a device is refused, never waited on. Control characters in\n"
     "anything printed are shown escaped (\\x1B, \\u009D). On Windows, a\n"
-    "folder dropped on karupack.exe is packed into FOLDER.exe beside it (see\n"
-    "the packing guide).\n";
+    "folder dropped on karupack.exe is packed into FOLDER.exe beside it, and\n"
+    "karupack.exe started from Explorer without one opens its authoring\n"
+    "window (see the packing guide).\n";
 
 constexpr const char* kPackHelp =
     "usage: karupack pack -o OUT.exe [-l LAUNCHER] [-c CAPTIONS] [--icon FILE.ico]\n"
