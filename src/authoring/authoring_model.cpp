@@ -272,8 +272,6 @@ void AuthoringModel::ReadCaptions() {
       row->second->caption = format::ToUtf8(caption.text);
     }
   }
-  // Saving leaves out what the notes say is left out.
-  captionsDirty_ = !captionNotes_.empty();
 }
 
 void AuthoringModel::ReadInfo() {
@@ -438,7 +436,8 @@ std::optional<std::string> AuthoringModel::Save(
   }
   if (infoDirty_ && infoUnreadable_) return Say(Text::InfoUnreadable, {*infoUnreadable_});
   try {
-    if (captionsDirty_) {
+    // Lines the packer would refuse (the notes say so) go with the next save.
+    if (captionsDirty_ || !captionNotes_.empty()) {
       WriteCaptions();
       captionsFile_ = true;
       captionNotes_.clear();

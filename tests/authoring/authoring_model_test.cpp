@@ -70,7 +70,7 @@ TEST_F(AuthoringTest, ListsTheFolderAsThePackerPacksItAndWhatItWouldRefuse) {
   Write("Kurs/B.txt", "B");
   for (const auto& [name, note] : refused) Write("Kurs/" + name, "x");
 
-  const AuthoringModel model(Dir() / "Kurs/");
+  AuthoringModel model(Dir() / "Kurs/");
   EXPECT_EQ(model.Folder(), Dir() / "Kurs");
   // The packer's order (UTF-8 bytes), the settings files not listed, what
   // it skips last.
@@ -119,6 +119,11 @@ TEST_F(AuthoringTest, ListsTheFolderAsThePackerPacksItAndWhatItWouldRefuse) {
   EXPECT_EQ(model.Value(Field::Title), "Mein Kurs");
   EXPECT_EQ(model.Icon(), Dir() / "Kurs/icon.ico");
   EXPECT_EQ(model.Player(), Dir() / "Kurs/lumirax.exe");
+  // Nothing changed, nothing to ask about; saved, the line goes as the note said.
+  EXPECT_FALSE(model.Dirty());
+  ASSERT_EQ(model.Save([](const fs::path&) {}), std::nullopt);
+  EXPECT_THAT(karupack::ReadCaptions(Dir() / "Kurs/captions.txt"),
+              ElementsAre(karupack::Caption{2, "01 a.txt", "Eins"}));
 }
 
 TEST_F(AuthoringTest, SavedSettingsPackAsADropAndTheCommandLinePackTheFolder) {
