@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -36,7 +35,7 @@ namespace fs = std::filesystem;
 
 // The packing thread's news: progress (read from permille_), or the end.
 constexpr UINT kProgressMessage = WM_APP + 1;
-constexpr std::chrono::milliseconds kProgressEvery{25};
+constexpr ULONGLONG kProgressEveryMs = 25;
 constexpr UINT kFinishedMessage = WM_APP + 2;
 constexpr UINT_PTR kFolderTimer = 1;
 constexpr UINT kFolderDelayMs = 400;  // typing pauses this long before the folder is read
@@ -254,8 +253,8 @@ class AuthoringWindow {
   // The packing thread's progress, read by the window thread.
   std::atomic<int> permille_{0};
   std::atomic<bool> progressPosted_{false};
-  std::chrono::steady_clock::time_point lastProgress_;  // the packing thread's own
-  bool quiet_ = false;  // texts set by the window itself: no change events
+  ULONGLONG lastProgress_ = 0;  // the packing thread's own
+  bool quiet_ = false;          // texts set by the window itself: no change events
   bool running_ = false;
   HWND lastFocus_ = nullptr;
 };
@@ -916,15 +915,15 @@ void AuthoringWindow::StartPack() {
   permille_ = 0;
   ::SendMessageW(Item(kProgressBar), PBM_SETPOS, 0, 0);
   Status(Say(Text::Packing));
-  // The bar moves at most every kProgressEvery, and one message at a time
+  // The bar moves at most every kProgressEveryMs, and one message at a time
   // is on its way: drawing it must not take the packing's time.
   HWND window = window_;
-  lastProgress_ = {};
+  lastProgress_ = 0;
   job_ = std::make_unique<PackJob>(
       std::move(options),
       [this, window](std::uint64_t done, std::uint64_t total) {
-        const auto now = std::chrono::steady_clock::now();
-        if (done < total && now - lastProgress_ < kProgressEvery) return;
+        const ULONGLONG now = ::GetTickCount64();
+        if (done < total && now - lastProgress_ < kProgressEveryMs) return;
         lastProgress_ = now;
         permille_ = static_cast<int>(done * 1000 / std::max<std::uint64_t>(total, 1));
         if (!progressPosted_.exchange(true)) ::PostMessageW(window, kProgressMessage, 0, 0);
