@@ -144,7 +144,6 @@ TEST_F(AuthoringTest, SavedSettingsPackAsADropAndTheCommandLinePackTheFolder) {
   model.SetValue(Field::Title, "Farben und Formen");
   model.SetValue(Field::Version, "1.2.0");
   EXPECT_EQ(model.SetIcon(Dir() / "Logo.ico"), std::nullopt);
-  model.SetPlayer(Dir() / "Eigener Player.exe");
   EXPECT_TRUE(model.Dirty());
   std::vector<fs::path> discarded;
   const auto discard = [&](const fs::path& file) {
@@ -154,7 +153,6 @@ TEST_F(AuthoringTest, SavedSettingsPackAsADropAndTheCommandLinePackTheFolder) {
   ASSERT_EQ(model.Save(discard), std::nullopt);
   EXPECT_FALSE(model.Dirty());
   EXPECT_EQ(Read(Dir() / "Kurs/icon.ico"), std::string(icon.begin(), icon.end()));
-  EXPECT_EQ(Read(Dir() / "Kurs/lumirax.exe"), "MZ the author's player");
   EXPECT_THAT(karupack::ReadCaptions(Dir() / "Kurs/captions.txt"),
               ElementsAre(karupack::Caption{2, "01 a.txt", "Die Einf\xFChrung"}));
   EXPECT_EQ(karupack::ReadInfoFile(Dir() / "Kurs/info.txt"),
@@ -165,12 +163,10 @@ TEST_F(AuthoringTest, SavedSettingsPackAsADropAndTheCommandLinePackTheFolder) {
   EXPECT_EQ(again.Files()[0].Shown(), "Die Einführung");
   EXPECT_EQ(again.Value(Field::Version), "1.2.0");
   EXPECT_EQ(again.Icon(), Dir() / "Kurs/icon.ico");
-  EXPECT_EQ(again.Player(), Dir() / "Kurs/lumirax.exe");
   EXPECT_THAT(Names(again), ElementsAre("01 a.txt", "02 b.bmp"));
 
   // The window's pack, a drop and the command line: one package.
   karupack::PackOptions options = again.Options(Dir() / "window.exe");
-  EXPECT_EQ(options.player, Dir() / "Kurs/lumirax.exe");
   options.launcher = real;
   std::ostringstream notes;
   karupack::Pack(options, notes, notes);
@@ -192,6 +188,17 @@ TEST_F(AuthoringTest, SavedSettingsPackAsADropAndTheCommandLinePackTheFolder) {
   Write("Kurs/02 b.bmp", "changed");
   ASSERT_EQ(karupack::RunDropped(Dir() / "Kurs", told), 0) << told;
   EXPECT_NE(Read(Dir() / "Kurs.exe"), package);
+
+  // The author's player is kept as the folder's lumirax.exe, the package's
+  // player and no packed file.
+  AuthoringModel own(Dir() / "Kurs");
+  own.SetPlayer(Dir() / "Eigener Player.exe");
+  ASSERT_EQ(own.Save(discard), std::nullopt);
+  EXPECT_EQ(Read(Dir() / "Kurs/lumirax.exe"), "MZ the author's player");
+  const karupack::PackOptions withPlayer = own.Options(Dir() / "x.exe");
+  EXPECT_EQ(withPlayer.player, Dir() / "Kurs/lumirax.exe");
+  EXPECT_THAT(withPlayer.setAside, ::testing::Contains(Dir() / "Kurs/lumirax.exe"));
+  EXPECT_EQ(AuthoringModel(Dir() / "Kurs").Player(), Dir() / "Kurs/lumirax.exe");
 
   // Taken out again, the icon and the player go to the discard.
   AuthoringModel last(Dir() / "Kurs");
