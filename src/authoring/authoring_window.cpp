@@ -166,8 +166,8 @@ std::optional<fs::path> PickPath(HWND owner, Pick pick, Text title, Text filter 
   dialog->SetTitle(titleText.c_str());
   const std::wstring filterText = filter == Text::Count ? L"" : Say16(filter);
   if (pattern != nullptr) {
-    const COMDLG_FILTERSPEC spec{filterText.c_str(), pattern};
-    dialog->SetFileTypes(1, &spec);
+    const COMDLG_FILTERSPEC type{filterText.c_str(), pattern};
+    dialog->SetFileTypes(1, &type);
     dialog->SetDefaultExtension(pattern + 2);  // "*.ico" -> "ico"
   }
   if (!proposed.empty()) dialog->SetFileName(proposed.filename().c_str());
