@@ -189,24 +189,18 @@ std::vector<Entry> ParseDirectory(std::span<const std::uint8_t> directory,
   return entries;
 }
 
-std::optional<std::string> NameProblem(std::string_view name) {
-  if (name.empty()) return "the name is empty";
-  if (name.size() > kNameMax) {
-    return "the name has " + std::to_string(name.size()) + " characters; at most " +
-           std::to_string(kNameMax) + " fit";
-  }
-  if (name == "." || name == "..") return Quoted(name) + " is no file name";
+std::optional<NameFault> CheckName(std::string_view name) {
+  if (name.empty()) return NameFault{NameRule::Empty};
+  if (name.size() > kNameMax) return NameFault{NameRule::TooLong};
+  if (name == "." || name == "..") return NameFault{NameRule::DotName};
   for (const char c : name) {
-    if (IsControl(c))
-      return "the name holds a control character (" + Quoted(std::string(1, c)) + ")";
+    if (IsControl(c)) return NameFault{NameRule::Control, c};
     if (std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos) {
-      return "the name holds '" + std::string(1, c) + "', which Windows forbids in file names";
+      return NameFault{NameRule::Forbidden, c};
     }
   }
-  if (name.back() == '.' || name.back() == ' ') {
-    return std::string("the name ends with a ") + (name.back() == '.' ? "dot" : "blank") +
-           ", which Windows drops";
-  }
+  if (name.back() == '.') return NameFault{NameRule::TrailingDot};
+  if (name.back() == ' ') return NameFault{NameRule::TrailingBlank};
   // Device names are reserved with any extension, and blanks before the
   // extension do not help.
   std::string stem = FoldCase(name.substr(0, name.find('.')));
@@ -219,8 +213,35 @@ std::optional<std::string> NameProblem(std::string_view name) {
     const auto digit = static_cast<unsigned char>(stem[3]);
     device = (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
   }
-  if (device) return Quoted(name) + " is a device name on Windows";
+  if (device) return NameFault{NameRule::Device};
   return std::nullopt;
+}
+
+std::optional<std::string> NameProblem(std::string_view name) {
+  const auto fault = CheckName(name);
+  if (!fault) return std::nullopt;
+  switch (fault->rule) {
+    case NameRule::Empty:
+      return "the name is empty";
+    case NameRule::TooLong:
+      return "the name has " + std::to_string(name.size()) + " characters; at most " +
+             std::to_string(kNameMax) + " fit";
+    case NameRule::DotName:
+      return Quoted(name) + " is no file name";
+    case NameRule::Control:
+      return "the name holds a control character (" + Quoted(std::string(1, fault->character)) +
+             ")";
+    case NameRule::Forbidden:
+      return "the name holds '" + std::string(1, fault->character) +
+             "', which Windows forbids in file names";
+    case NameRule::TrailingDot:
+      return "the name ends with a dot, which Windows drops";
+    case NameRule::TrailingBlank:
+      return "the name ends with a blank, which Windows drops";
+    case NameRule::Device:
+      return Quoted(name) + " is a device name on Windows";
+  }
+  return "the name breaks a rule";
 }
 
 std::string FoldCase(std::string_view text) {

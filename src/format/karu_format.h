@@ -96,6 +96,25 @@ std::vector<Entry> ParseDirectory(std::span<const std::uint8_t> directory,
 // plain file name on every system: no separators, no way up or out.
 std::optional<std::string> NameProblem(std::string_view cp1252Name);
 
+// The rule of NameProblem a name breaks, for callers that word it in their
+// own language (the authoring window); character is the offending one for
+// Control and Forbidden.
+enum class NameRule {
+  Empty,
+  TooLong,
+  DotName,
+  Control,
+  Forbidden,
+  TrailingDot,
+  TrailingBlank,
+  Device
+};
+struct NameFault {
+  NameRule rule;
+  char character = 0;
+};
+std::optional<NameFault> CheckName(std::string_view cp1252Name);
+
 // Whether a Windows-1252 byte is a control character: C0, DEL, or one of the
 // five bytes the code page leaves undefined, which stand for the C1 controls
 // of the same value. Names and captions hold none.

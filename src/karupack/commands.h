@@ -2,8 +2,10 @@
 // its report to out.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -29,6 +31,12 @@ struct PackOptions {
   // Files inside the folders to pack that are not packed (a dropped
   // folder's captions, icon and info files).
   std::vector<std::filesystem::path> setAside;
+  // A window's hooks, called on the packing thread: onProgress hears the
+  // bytes written of the total after each chunk; a cancel flag once set
+  // stops the pack at the next chunk as Ctrl+C does (Interrupted, nothing
+  // written).
+  std::function<void(std::uint64_t done, std::uint64_t total)> onProgress;
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 struct Packed {

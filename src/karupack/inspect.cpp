@@ -35,7 +35,7 @@ struct Region {
 // launcher; anything else is read as a bare data file. No data file starts
 // with "MZ": its first byte is a name's length, 32 at most.
 Region Open(const fs::path& path, bool packageOnly) {
-  Region region{InputFile(path), 0, 0, std::nullopt, 0, {}};
+  Region region{InputFile(path), 0, 0, std::nullopt, {}};
   std::array<std::uint8_t, 2> head{};
   const std::size_t got = region.file.Read(head);
   if (got == 2 && head[0] == 'M' && head[1] == 'Z') {

@@ -10,6 +10,7 @@
 #include "karupack/branding.h"
 #include "karupack/commands.h"
 #include "karupack/errors.h"
+#include "karupack/folder_package.h"
 #include "karupack/system.h"
 #include "turv_version.h"
 
@@ -36,8 +37,9 @@ constexpr const char* kOverview =
     "pipe or a device is refused, never waited on. Control characters in\n"
     "anything printed are shown escaped (\\x1B, \\u009D), and so are the\n"
     "characters that reorder text (\\u202E). On Windows, a folder dropped on\n"
-    "karupack.exe is packed into FOLDER.exe beside it (see the packing\n"
-    "guide).\n";
+    "karupack.exe is packed into FOLDER.exe beside it, and karupack.exe\n"
+    "started from Explorer without one opens its authoring window (see the\n"
+    "packing guide).\n";
 
 constexpr const char* kPackHelp =
     "usage: karupack pack -o OUT.exe [-l LAUNCHER] [-c CAPTIONS] [--icon FILE.ico]\n"
@@ -262,33 +264,30 @@ int Dispatch(const std::vector<std::string>& args) {
 }  // namespace
 
 int RunDropped(const std::filesystem::path& dropped, std::string& message) {
-  namespace fs = std::filesystem;
-  fs::path folder;
+  std::filesystem::path folder = dropped;
   try {
-    folder = fs::absolute(dropped).lexically_normal();
-    if (!folder.has_filename()) folder = folder.parent_path();
-    if (!folder.has_filename()) throw Failure(folder, "a drive's root has no name to pack into");
-    PackOptions options;
-    options.output = folder.parent_path() / PathFromUtf8(Utf8(folder.filename()) + ".exe");
-    options.quiet = true;
-    options.inputs = {folder};
-    const auto inside = [&](const char* name) -> std::optional<fs::path> {
-      std::error_code error;
-      const fs::path file = folder / name;
-      if (!fs::is_regular_file(file, error)) return std::nullopt;
-      options.setAside.push_back(file);
-      return file;
-    };
-    options.captions = inside("captions.txt");
-    options.icon = inside("icon.ico");
-    if (const auto info = inside("info.txt")) options.info = ReadInfoFile(*info);
+    folder = PresentationFolder(dropped);
+    const std::filesystem::path output = PackageBeside(folder);
+    // A re-drop replaces the package made before; anything else of that
+    // name (the program a folder was unpacked from, say) stays.
+    std::error_code error;
+    if (std::filesystem::exists(std::filesystem::symlink_status(output, error))) {
+      if (const auto why = WhyNoPackage(output)) {
+        message = Utf8(folder.filename()) + " was not packed: " + Utf8(output.filename()) +
+                  " beside the folder is no package karupack made, so it was left as it is (" +
+                  *why + "). Move or rename it, then drop the folder again.";
+        return 1;
+      }
+    }
+    const PackOptions options = FolderPackOptions(folder, output);
     std::ostringstream notes;
     const Packed packed = Pack(options, notes, notes);
-    message = Utf8(options.output.filename()) + " is ready beside the folder " +
-              Utf8(folder.filename()) + ": " + std::to_string(packed.files) + " files, " +
-              std::to_string(packed.dataBytes) + " bytes" +
-              (options.captions ? ", with its captions" : "") + (options.icon ? ", its icon" : "") +
-              (options.info.empty() ? "" : ", its version information") + ".";
+    message = Utf8(output.filename()) + " is ready beside the folder " + Utf8(folder.filename()) +
+              ": " + std::to_string(packed.files) + " files, " + std::to_string(packed.dataBytes) +
+              " bytes" + (options.captions ? ", with its captions" : "") +
+              (options.icon ? ", its icon" : "") +
+              (options.info.empty() ? "" : ", its version information") +
+              (options.player ? ", its player" : "") + ".";
     if (!notes.str().empty()) message += "\n\n" + notes.str();
     return 0;
   } catch (const std::exception& error) {

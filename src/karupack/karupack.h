@@ -13,9 +13,11 @@ namespace turv::karupack {
 int Run(const std::vector<std::string>& args);
 
 // Packs a folder dropped on karupack.exe: FOLDER.exe beside the folder,
-// with the default launcher, and with the folder's captions.txt, icon.ico
-// and info.txt (--info lines) when present, which are not packed
-// themselves. Returns the exit status; message says what came of it.
+// with the default launcher, and with the folder's captions.txt, icon.ico,
+// info.txt (--info lines) and lumirax.exe (the player) when present, which
+// are not packed themselves. A FOLDER.exe there that is no package is left
+// alone and nothing is packed. Returns the exit status; message says what
+// came of it.
 int RunDropped(const std::filesystem::path& folder, std::string& message);
 
 }  // namespace turv::karupack

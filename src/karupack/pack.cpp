@@ -246,8 +246,9 @@ Packed Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) 
   if (branded) branded->Build();
 
   Progress progress(notes, ShownPath(options.output.filename()), total,
-                    !options.quiet && total > kProgressFrom && StderrIsTerminal());
-  Transfer transfer(progress);
+                    !options.quiet && total > kProgressFrom && StderrIsTerminal(),
+                    options.onProgress);
+  Transfer transfer(progress, options.cancel);
   transfer.SumInto(checksum);
   PendingFile pending(options.output, true);
   if (branded) {

@@ -17,11 +17,13 @@ std::string Mib(std::uint64_t bytes) {
 
 }  // namespace
 
-Progress::Progress(std::ostream& out, std::string label, std::uint64_t total, bool shown)
+Progress::Progress(std::ostream& out, std::string label, std::uint64_t total, bool shown,
+                   Report report)
     : out_(out),
       label_(std::move(label)),
       total_(std::max<std::uint64_t>(total, 1)),
-      shown_(shown) {
+      shown_(shown),
+      report_(std::move(report)) {
   Draw();
 }
 
@@ -31,6 +33,7 @@ Progress::~Progress() {
 
 void Progress::Advance(std::uint64_t bytes) {
   done_ = std::min(total_, done_ + bytes);
+  if (report_) report_(done_, total_);
   Draw();
 }
 

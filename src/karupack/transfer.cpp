@@ -1,6 +1,7 @@
 #include "karupack/transfer.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 
 #include "karupack/errors.h"
@@ -14,7 +15,8 @@ constexpr std::size_t kPage = 4096;
 
 }  // namespace
 
-Transfer::Transfer(Progress& progress) : progress_(progress), storage_(kBuffer + kPage) {
+Transfer::Transfer(Progress& progress, const std::atomic<bool>* cancel)
+    : progress_(progress), cancel_(cancel), storage_(kBuffer + kPage) {
   const auto address = reinterpret_cast<std::uintptr_t>(storage_.data());
   buffer_ = std::span(storage_).subspan((kPage - address % kPage) % kPage, kBuffer);
 }
@@ -44,6 +46,7 @@ void Transfer::Put(OutputFile& out, std::span<const std::uint8_t> bytes) {
 
 void Transfer::CheckInterrupt() {
   if (const int signal = guard_.Pending()) throw Interrupted(signal);
+  if (cancel_ != nullptr && cancel_->load()) throw Interrupted(SIGINT);
 }
 
 void InputSource::Read(std::uint64_t offset, std::span<std::uint8_t> into) const {

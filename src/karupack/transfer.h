@@ -4,6 +4,7 @@
 // a page-aligned buffer copies them faster than the system's own file copy.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -18,7 +19,8 @@ class Transfer {
  public:
   static constexpr std::size_t kBuffer = 1 << 20;
 
-  explicit Transfer(Progress& progress);
+  // A set cancel flag stops the copy between chunks, as an interrupt does.
+  explicit Transfer(Progress& progress, const std::atomic<bool>* cancel = nullptr);
 
   // Copies count bytes from in's position; throws Failure when in ends
   // early and Interrupted when a stop was asked for.
@@ -34,6 +36,7 @@ class Transfer {
 
   Progress& progress_;
   seal::HeaderChecksum* checksum_ = nullptr;
+  const std::atomic<bool>* cancel_;
   InterruptGuard guard_;
   std::vector<std::uint8_t> storage_;
   std::span<std::uint8_t> buffer_;  // page-aligned within storage_

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <map>
+#include <optional>
 
 namespace turv::seal {
 
@@ -313,31 +314,22 @@ RewrittenImage LauncherRewrite::Build() {
   // The headers and sections before the resources, the tree, each
   // resource, the relocations: held where small or patched, else read
   // from where they lie when the image is read.
-  std::vector<RewrittenImage::Piece> pieces(1);
-  pieces[0].held.resize(rsrc.rawOffset);
-  launcher_->Read(0, pieces[0].held);
-  pieces.push_back({rsrc.rawOffset, std::move(tree_)});
-  for (const auto& [index, at] : placed_) {
-    Resource& resource = resources_[index];
-    if (resource.Size() == 0) continue;
-    pieces.push_back({rsrc.rawOffset + at, std::move(resource.data), resource.from, resource.offset,
-                      resource.size});
-  }
-  std::vector<std::uint8_t>& out = pieces[0].held;
+  std::vector<std::uint8_t> out(rsrc.rawOffset);
+  launcher_->Read(0, out);
   Put(out, rsrc.at + 8, sectionSize_);
   Put(out, rsrc.at + 16, rawSize);
   Put(out, h.directories[kResourceDirectory].at + 4, sectionSize_);
   std::uint64_t imageEnd = AlignUp(rsrc.virtualAddress + sectionSize_, h.sectionAlignment);
+  std::optional<RewrittenImage::Piece> relocations;
   if (rsrc_ + 1 < h.sections.size()) {
     const PeSection& s = h.sections[rsrc_ + 1];  // the relocations
     const std::uint64_t address = MovedAddress(s);
-    RewrittenImage::Piece relocations{MovedOffset(s), std::vector<std::uint8_t>(s.rawSize)};
-    launcher_->Read(s.rawOffset, relocations.held);
+    relocations = RewrittenImage::Piece{MovedOffset(s), std::vector<std::uint8_t>(s.rawSize)};
+    launcher_->Read(s.rawOffset, relocations->held);
     Put(out, s.at + 12, address);
-    Put(out, s.at + 20, relocations.at);
+    Put(out, s.at + 20, relocations->at);
     Put(out, h.directories[kRelocationDirectory].at, address);
     imageEnd = AlignUp(address + s.Extent(), h.sectionAlignment);
-    pieces.push_back(std::move(relocations));
   }
   Put(out, h.optional + 56, imageEnd);
   // As the linker counts it: the file-aligned raw sizes of the sections
@@ -349,6 +341,17 @@ RewrittenImage LauncherRewrite::Build() {
     }
   }
   Put(out, h.optional + 8, initialised);
+
+  std::vector<RewrittenImage::Piece> pieces;
+  pieces.push_back({0, std::move(out)});
+  pieces.push_back({rsrc.rawOffset, std::move(tree_)});
+  for (const auto& [index, at] : placed_) {
+    Resource& resource = resources_[index];
+    if (resource.Size() == 0) continue;
+    pieces.push_back({rsrc.rawOffset + at, std::move(resource.data), resource.from, resource.offset,
+                      resource.size});
+  }
+  if (relocations) pieces.push_back(std::move(*relocations));
 
   RewrittenImage image(std::move(pieces), size_);
   Seal(image);

@@ -6,24 +6,11 @@
 
 #include "core/turv_u.h"
 #include "platform/platform.h"
-
-namespace {
-
-// A package is usually started from Downloads, where anyone can leave a
-// DLL: from here on, DLLs loaded by name come from the system folder only.
-// Windows 7 has SetDefaultDllDirectories only with its 2011 loader update;
-// without it, the current folder at least leaves the search.
-void RestrictDllSearch() {
-  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-  const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
-  if (setDefault == nullptr || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) ::SetDllDirectoryA("");
-}
-
-}  // namespace
+#include "win32/dll_search.h"
 
 int main() {
-  RestrictDllSearch();  // before any window or dialog
+  // A package is usually started from Downloads, beside whatever lies there.
+  turv::win32::RestrictDllSearch();  // before any window or dialog
   turv::platform::Application Application;
   turv::TForm5 Form5;
   Application.CreateForm(Form5);

@@ -1,5 +1,7 @@
 #include "window_probe.h"
 
+#include <commctrl.h>
+
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -439,6 +441,133 @@ Process Start(const std::wstring& program, const StartOptionsW& options) {
   process.handle.Reset(started.hProcess);
   process.pid = started.dwProcessId;
   return process;
+}
+
+namespace {
+// Memory inside another process, for the list view messages that carry
+// pointers (no system marshals them across processes).
+class RemoteBlock {
+ public:
+  RemoteBlock(HWND window, std::size_t size) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    process_.Reset(
+        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
+    if (process_) {
+      address_ =
+          ::VirtualAllocEx(process_.Get(), nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+  }
+  RemoteBlock(const RemoteBlock&) = delete;
+  RemoteBlock& operator=(const RemoteBlock&) = delete;
+  ~RemoteBlock() {
+    if (address_ != nullptr) ::VirtualFreeEx(process_.Get(), address_, 0, MEM_RELEASE);
+  }
+  explicit operator bool() const { return address_ != nullptr; }
+  std::uint8_t* At(std::size_t offset) const {
+    return static_cast<std::uint8_t*>(address_) + offset;
+  }
+  bool Put(std::size_t offset, const void* bytes, std::size_t size) const {
+    return ::WriteProcessMemory(process_.Get(), At(offset), bytes, size, nullptr) != 0;
+  }
+  bool Get(std::size_t offset, void* bytes, std::size_t size) const {
+    return ::ReadProcessMemory(process_.Get(), At(offset), bytes, size, nullptr) != 0;
+  }
+
+ private:
+  win32::KernelHandle process_;
+  void* address_ = nullptr;
+};
+
+}  // namespace
+
+bool TypeText(HWND control, const std::wstring& text) {
+  DWORD_PTR result = 0;
+  return ::SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                               SMTO_ABORTIFHUNG, 2'000, &result) != 0 &&
+         result != 0;
+}
+
+std::vector<std::vector<std::wstring>> ListViewRows(HWND listView) {
+  std::vector<std::vector<std::wstring>> rows;
+  DWORD_PTR count = 0, header = 0, columns = 0;
+  if (!Ask(listView, LVM_GETITEMCOUNT, 0, 0, count) ||
+      !Ask(listView, LVM_GETHEADER, 0, 0, header) ||
+      !Ask(reinterpret_cast<HWND>(header), HDM_GETITEMCOUNT, 0, 0, columns)) {
+    return rows;
+  }
+  constexpr int kChars = 1024;
+  const RemoteBlock block(listView, sizeof(LVITEMW) + kChars * sizeof(wchar_t));
+  if (!block) return rows;
+  for (DWORD_PTR row = 0; row < count; ++row) {
+    std::vector<std::wstring> cells;
+    for (DWORD_PTR column = 0; column < columns; ++column) {
+      LVITEMW item{};
+      item.iSubItem = static_cast<int>(column);
+      item.pszText = reinterpret_cast<LPWSTR>(block.At(sizeof item));
+      item.cchTextMax = kChars;
+      std::wstring text(kChars, L'\0');
+      DWORD_PTR length = 0;
+      if (!block.Put(0, &item, sizeof item) ||
+          !Ask(listView, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(block.At(0)), length) ||
+          !block.Get(sizeof item, text.data(), std::min<std::size_t>(length, kChars) * 2)) {
+        return {};
+      }
+      text.resize(std::min<std::size_t>(length, kChars));
+      cells.push_back(text);
+    }
+    rows.push_back(cells);
+  }
+  return rows;
+}
+
+bool EditListViewLabel(HWND listView, int item, const std::wstring& text) {
+  DWORD_PTR edit = 0;
+  if (!Ask(listView, LVM_EDITLABELW, static_cast<WPARAM>(item), 0, edit) || edit == 0) {
+    return false;
+  }
+  const HWND editor = reinterpret_cast<HWND>(edit);
+  if (!TypeText(editor, text)) return false;
+  PressKey(editor, VK_RETURN);
+  return WaitUntil([&] { return !::IsWindow(editor); }, 5'000);
+}
+
+int ProgressPosition(HWND bar) {
+  DWORD_PTR position = 0;
+  return Ask(bar, PBM_GETPOS, 0, 0, position) ? static_cast<int>(position) : -1;
+}
+
+bool SaveWindowPng(HWND window, const std::string& path) {
+  RECT area{};
+  if (!::GetWindowRect(window, &area)) return false;
+  const int width = area.right - area.left, height = area.bottom - area.top;
+  HDC screen = ::GetDC(nullptr);
+  HDC memory = ::CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  const win32::GdiObject bitmap(
+      ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  bool ok = false;
+  if (bitmap && bits != nullptr) {
+    HGDIOBJ old = ::SelectObject(memory, bitmap.Get());
+    ::BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    ::SelectObject(memory, old);
+    std::vector<std::uint8_t> rgb;
+    const auto* bgra = static_cast<const std::uint8_t*>(bits);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+         ++i) {
+      rgb.insert(rgb.end(), {bgra[4 * i + 2], bgra[4 * i + 1], bgra[4 * i]});
+    }
+    ok = PngWriter::Write(path, width, height, rgb);
+  }
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+  return ok;
 }
 
 }  // namespace turv::probe

@@ -94,4 +94,15 @@ struct StartOptionsW {
 };
 Process Start(const std::wstring& program, const StartOptionsW& options);
 
+// Standard controls of another process as a user or a screen reader works
+// them: text typed into an edit control (as a paste, which the control
+// reports as a change), the cells of a list view, a list view's label
+// edited in place and confirmed with Enter, a progress bar's position.
+bool TypeText(HWND control, const std::wstring& text);
+std::vector<std::vector<std::wstring>> ListViewRows(HWND listView);
+bool EditListViewLabel(HWND listView, int item, const std::wstring& text);
+int ProgressPosition(HWND bar);
+// The screen's pixels under a window, as a PNG file.
+bool SaveWindowPng(HWND window, const std::string& path);
+
 }  // namespace turv::probe

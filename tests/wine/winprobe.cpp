@@ -11,12 +11,24 @@
 //                                        starts PROGRAM as a user would; prints its pid
 //   winprobe key HANDLE VK [ID]          posts a key (virtual-key code, decimal) to the window
 //                                        or to its control with that id
+//   winprobe type HANDLE ID TEXT         types TEXT into the window's control with that id
+//   winprobe press HANDLE ID             presses the window's button with that id
+//   winprobe rows HANDLE ID              the cells of the window's list view with that id (UTF-8)
+//   winprobe shot HANDLE FILE.png        the screen under one window
+//   winprobe start-window CLASS PROGRAM [ARGS]
+//                                        starts a console PROGRAM as Explorer does (a console
+//                                        of its own) and waits for its window of CLASS; prints
+//                                        the handle, the pid and the milliseconds it took
+//   winprobe watch HANDLE BAR_ID BUTTON_ID
+//                                        presses the button, then follows the progress bar to
+//                                        its end: its steps, and how fast the window answers
 // Handles are printed and read in hex.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "test_files.h"
 #include "window_probe.h"
 
 namespace {
@@ -126,6 +138,102 @@ int main(int argc, char** argv) {
     if (window == nullptr) return 1;
     turv::probe::PressKey(window, static_cast<WPARAM>(std::strtoul(a[2].c_str(), nullptr, 10)));
     return 0;
+  }
+  if (verb == "type" && a.size() == 4) {
+    HWND control = ::GetDlgItem(ParseHandle(a[1]), std::atoi(a[2].c_str()));
+    return turv::probe::TypeText(control, turv::testfiles::Wide(a[3])) ? 0 : 1;
+  }
+  if (verb == "press" && a.size() == 3) {
+    HWND button = ::GetDlgItem(ParseHandle(a[1]), std::atoi(a[2].c_str()));
+    if (button == nullptr) return 1;
+    turv::probe::Press(button);
+    return 0;
+  }
+  if (verb == "rows" && a.size() == 3) {
+    HWND list = ::GetDlgItem(ParseHandle(a[1]), std::atoi(a[2].c_str()));
+    for (const auto& row : turv::probe::ListViewRows(list)) {
+      std::string line;
+      for (const auto& cell : row) {
+        if (!line.empty()) line.push_back('\t');
+        line.append(turv::probe::Utf8(cell));
+      }
+      std::printf("%s\n", line.c_str());
+    }
+    return 0;
+  }
+  if (verb == "shot" && a.size() == 3) {
+    // The window's own pixels, not the system's scaled view of them.
+    ::SetProcessDPIAware();
+    return turv::probe::SaveWindowPng(ParseHandle(a[1]), a[2]) ? 0 : 1;
+  }
+  if (verb == "start-window" && a.size() >= 3) {
+    turv::probe::StartOptions options;
+    options.creationFlags = CREATE_NEW_CONSOLE;
+    for (std::size_t i = 3; i < a.size(); ++i) {
+      if (i > 3) options.arguments.push_back(' ');
+      options.arguments.append("\"").append(a[i]).append("\"");
+    }
+    LARGE_INTEGER frequency{}, start{}, end{};
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&start);
+    try {
+      const auto process = turv::probe::Start(a[2], options);
+      const auto found = turv::probe::WaitFor(
+          [&](const WindowInfo& w) {
+            return w.pid == process.pid && w.visible && w.className == a[1];
+          },
+          30'000);
+      ::QueryPerformanceCounter(&end);
+      if (!found) return 1;
+      std::printf("%p %lu %.0f\n", static_cast<void*>(found->handle), process.pid,
+                  static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 /
+                      static_cast<double>(frequency.QuadPart));
+      return 0;
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "winprobe: %s\n", e.what());
+      return 1;
+    }
+  }
+  if (verb == "watch" && a.size() == 4) {
+    HWND window = ParseHandle(a[1]);
+    HWND bar = ::GetDlgItem(window, std::atoi(a[2].c_str()));
+    HWND button = ::GetDlgItem(window, std::atoi(a[3].c_str()));
+    if (bar == nullptr || button == nullptr) return 1;
+    LARGE_INTEGER frequency{}, start{}, now{};
+    ::QueryPerformanceFrequency(&frequency);
+    const auto ms = [&] {
+      ::QueryPerformanceCounter(&now);
+      return static_cast<double>(now.QuadPart - start.QuadPart) * 1000.0 /
+             static_cast<double>(frequency.QuadPart);
+    };
+    ::QueryPerformanceCounter(&start);
+    turv::probe::Press(button);
+    int last = turv::probe::ProgressPosition(bar), steps = 0;
+    double lastStep = 0, longestGap = 0, slowest = 0, total = 0;
+    long answers = 0;
+    while (ms() < 600'000) {
+      const double asked = ms();
+      DWORD_PTR ignored = 0;
+      if (!::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5'000, &ignored)) break;
+      const double answered = ms() - asked;
+      slowest = std::max(slowest, answered);
+      total += answered;
+      ++answers;
+      const int position = turv::probe::ProgressPosition(bar);
+      if (position != last) {
+        ++steps;
+        if (steps > 1) longestGap = std::max(longestGap, asked - lastStep);
+        lastStep = asked;
+        last = position;
+      }
+      if (position >= 1000) break;
+      ::Sleep(5);  // a user's pace: the probe must not take the packing's time
+    }
+    std::printf(
+        "steps %d in %.0f ms, longest gap between steps %.1f ms; the window answered "
+        "%ld times, on average in %.2f ms, at worst in %.1f ms\n",
+        steps, lastStep, longestGap, answers, answers > 0 ? total / answers : 0.0, slowest);
+    return last >= 1000 ? 0 : 1;
   }
   return Usage();
 }

@@ -1,0 +1,484 @@
+// The authoring window's model (portable): a presentation folder as the
+// packer sees it. Whether the packer takes a name, a caption or a version
+// string is decided by the packer's own rules (format::CheckName and the
+// code page, the captions parser, AddInfo); this file only words the
+// outcome in German.
+#include "authoring/authoring_model.h"
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+
+#include "authoring/texts.h"
+#include "format/karu_format.h"
+#include "karupack/branding.h"
+#include "karupack/captions.h"
+#include "karupack/errors.h"
+#include "karupack/folder_package.h"
+#include "karupack/paths.h"
+#include "karupack/pending_file.h"
+#include "karupack/system.h"
+#include "seal/branding.h"
+
+namespace turv::authoring {
+
+namespace {
+
+namespace fs = std::filesystem;
+using karupack::Utf8;
+
+constexpr std::uint64_t kIconMax = 16 << 20;  // as the packer's --icon
+constexpr std::size_t kChunk = 1 << 20;
+constexpr std::array kFieldNames = {Text::TitleLabel, Text::DescriptionLabel, Text::CompanyLabel,
+                                    Text::CopyrightLabel, Text::VersionLabel};
+
+std::size_t Index(Field field) {
+  return static_cast<std::size_t>(field);
+}
+
+// A label as a noun: "T&itel:" is "Titel".
+std::string FieldName(std::size_t field) {
+  std::string name = Say(kFieldNames[field]);
+  std::erase(name, '&');
+  if (name.ends_with(':')) name.pop_back();
+  return name;
+}
+
+// The first character of UTF-8 text that Windows-1252 lacks; nothing when
+// the text is no UTF-8 at all.
+std::optional<std::string> FirstForeign(std::string_view utf8) {
+  for (std::size_t at = 0; at < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[at]);
+    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    const std::string_view one = utf8.substr(at, length);
+    try {
+      format::ToCp1252(one);
+    } catch (const format::FormatError&) {
+      if (lead < 0xC2 || lead > 0xF4 || one.size() < length) return std::nullopt;
+      return std::string(one);
+    }
+    at += length;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> NameNote(const std::string& name) {
+  std::string stored;
+  try {
+    stored = format::ToCp1252(name);
+  } catch (const format::FormatError&) {
+    const auto foreign = FirstForeign(name);
+    return foreign ? Say(Text::NameNotCp1252, {*foreign}) : Say(Text::NameNotText);
+  }
+  const auto fault = format::CheckName(stored);
+  if (!fault) return std::nullopt;
+  switch (fault->rule) {
+    case format::NameRule::Empty:
+      return Say(Text::NameEmpty);
+    case format::NameRule::TooLong:
+      return Say(Text::NameTooLong, {std::to_string(stored.size())});
+    case format::NameRule::DotName:
+      return Say(Text::NameDots);
+    case format::NameRule::Control:
+      return Say(Text::NameControl);
+    case format::NameRule::Forbidden:
+      return Say(Text::NameForbidden, {std::string(1, fault->character)});
+    case format::NameRule::TrailingDot:
+      return Say(Text::NameTrailingDot);
+    case format::NameRule::TrailingBlank:
+      return Say(Text::NameTrailingBlank);
+    case format::NameRule::Device:
+      return Say(Text::NameDevice, {name});
+  }
+  return Say(Text::NameControl);
+}
+
+// Whether the captions parser takes the line this caption becomes; if not,
+// why, in German.
+std::optional<std::string> CaptionNote(const std::string& name, const std::string& caption) {
+  std::istringstream line(name + "\t" + caption + "\n");
+  try {
+    if (karupack::ParseCaptions(line, karupack::kCaptionsFile).size() == 1) return std::nullopt;
+    return Say(Text::CaptionHashName);  // the line reads as a comment
+  } catch (const karupack::Failure& refused) {
+    std::string stored;
+    try {
+      stored = format::ToCp1252(caption);
+    } catch (const format::FormatError&) {
+      return Say(Text::CaptionNotCp1252, {FirstForeign(caption).value_or("?")});
+    }
+    if (stored.size() > format::kCaptionMax) {
+      return Say(Text::CaptionTooLong, {std::to_string(stored.size())});
+    }
+    if (std::any_of(stored.begin(), stored.end(), format::IsControl)) {
+      return Say(Text::CaptionControl);
+    }
+    return Say(Text::ValueRefused, {Say(Text::ColumnCaption), refused.what()});
+  }
+}
+
+std::optional<std::string> ValueNote(std::size_t field, const std::string& value) {
+  if (value.empty()) return std::nullopt;
+  karupack::InfoLines lines;
+  const auto problem = karupack::AddInfo(std::string(kFieldKeys[field]) + "=" + value, lines);
+  if (!problem) return std::nullopt;
+  std::u16string wide;
+  try {
+    wide = seal::Utf16(value);
+  } catch (const seal::SealError&) {
+    return Say(Text::ValueRefused, {FieldName(field), *problem});
+  }
+  if (wide.size() > 256) {
+    return Say(Text::ValueTooLong, {FieldName(field), std::to_string(wide.size())});
+  }
+  if (std::any_of(wide.begin(), wide.end(), [](char16_t c) { return c < 0x20 || c == 0x7F; })) {
+    return Say(Text::ValueControl, {FieldName(field)});
+  }
+  return Say(Text::ValueRefused, {FieldName(field), *problem});
+}
+
+std::vector<std::uint8_t> ReadBounded(const fs::path& file, std::uint64_t limit) {
+  karupack::InputFile in(file);
+  if (in.Size() > limit) throw karupack::Failure(file, "too large");
+  std::vector<std::uint8_t> bytes(in.Size());
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::size_t got = in.Read(std::span(bytes).subspan(at));
+    if (got == 0) throw karupack::Failure(file, "ended early: it changed while it was read");
+    at += got;
+  }
+  return bytes;
+}
+
+std::optional<std::string> IconNote(const fs::path& file) {
+  try {
+    seal::ParseIconFile(ReadBounded(file, kIconMax));
+    return std::nullopt;
+  } catch (const std::exception& error) {
+    return Say(Text::IconUnusable, {format::Printable(error.what())});
+  }
+}
+
+void WriteWhole(const fs::path& target, std::string_view text) {
+  karupack::PendingFile out(target, false);
+  out.Out().Write({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+  out.Commit();
+  karupack::FlushFolder(target.parent_path());
+}
+
+void CopyWhole(const fs::path& from, const fs::path& to) {
+  const auto id = karupack::IdentityOf(from);
+  const auto target = karupack::IdentityOf(to);
+  if (id && target && karupack::SameFile(*id, *target)) return;
+  karupack::InputFile in(from);
+  karupack::PendingFile out(to, false);
+  std::vector<std::uint8_t> buffer(kChunk);
+  while (const std::size_t got = in.Read(buffer)) out.Out().Write(std::span(buffer).first(got));
+  out.Commit();
+  karupack::FlushFolder(to.parent_path());
+}
+
+}  // namespace
+
+AuthoringModel::AuthoringModel(const fs::path& folder)
+    : folder_(karupack::PresentationFolder(folder)) {
+  std::error_code error;
+  if (!fs::is_directory(folder_, error)) throw karupack::Failure(folder_, "no folder");
+  List();
+  ReadCaptions();
+  ReadInfo();
+  if (fs::is_regular_file(Inside(karupack::kIconFile), error)) {
+    icon_ = Inside(karupack::kIconFile);
+    iconNote_ = IconNote(*icon_);
+  }
+  if (fs::is_regular_file(Inside(karupack::kPlayerFile), error)) {
+    player_ = Inside(karupack::kPlayerFile);
+  }
+  Check();
+}
+
+fs::path AuthoringModel::Inside(std::string_view name) const {
+  return folder_ / karupack::PathFromUtf8(name);
+}
+
+// The folder as the packer lists it: its regular files (links followed)
+// sorted by their UTF-8 names, the settings files set aside by identity,
+// anything else skipped. Links are refused: the packer takes only files
+// that lie in the folder itself.
+void AuthoringModel::List() {
+  std::vector<karupack::FileId> settings;
+  for (const auto name :
+       {karupack::kCaptionsFile, karupack::kIconFile, karupack::kInfoFile, karupack::kPlayerFile}) {
+    std::error_code error;
+    if (!fs::is_regular_file(Inside(name), error)) continue;
+    if (const auto id = karupack::IdentityOf(Inside(name))) settings.push_back(*id);
+  }
+  std::error_code error;
+  for (fs::directory_iterator it(folder_, error), end; !error && it != end; it.increment(error)) {
+    FileRow row;
+    row.path = it->path();
+    row.name = Utf8(row.path.filename());
+    std::error_code typeError;
+    if (it->is_regular_file(typeError)) {
+      const auto id = karupack::IdentityOf(row.path);
+      if (id && std::any_of(settings.begin(), settings.end(), [&](const karupack::FileId& s) {
+            return karupack::SameFile(s, *id);
+          })) {
+        continue;
+      }
+      row.size = it->file_size(typeError);
+    }
+    if (it->is_symlink(typeError)) {
+      row.link = true;
+      row.refused = true;
+      row.note = Say(Text::IsLink, {Utf8(fs::read_symlink(row.path, typeError))});
+    } else if (it->is_directory(typeError)) {
+      row.skipped = true;
+      row.note = Say(Text::SkippedFolder);
+    } else if (!it->is_regular_file(typeError)) {
+      row.skipped = true;
+      row.note = Say(Text::SkippedOther);
+    }
+    files_.push_back(std::move(row));
+  }
+  if (error) throw karupack::Failure(folder_, error.message());
+  // Packed files first, in the packer's order; what it skips after them.
+  std::sort(files_.begin(), files_.end(), [](const FileRow& a, const FileRow& b) {
+    return std::pair(a.skipped, a.name) < std::pair(b.skipped, b.name);
+  });
+}
+
+void AuthoringModel::ReadCaptions() {
+  const fs::path file = Inside(karupack::kCaptionsFile);
+  std::error_code error;
+  captionsFile_ = fs::is_regular_file(file, error);
+  if (!captionsFile_) return;
+  std::vector<karupack::Caption> captions;
+  try {
+    captions = karupack::ReadCaptions(file);
+  } catch (const std::exception& unreadable) {
+    captionsUnreadable_ = format::Printable(unreadable.what());
+    return;
+  }
+  std::map<std::string, FileRow*> byName;
+  for (FileRow& row : files_) {
+    try {
+      byName.emplace(format::FoldCase(format::ToCp1252(row.name)), &row);
+    } catch (const format::FormatError&) {
+      // No captions line can name it.
+    }
+  }
+  std::map<std::string, int> taken;
+  for (const karupack::Caption& caption : captions) {
+    const std::string key = format::FoldCase(caption.name);
+    const std::string shown = format::ToUtf8(caption.name);
+    const auto row = byName.find(key);
+    if (row == byName.end() || row->second->skipped) {
+      captionNotes_.push_back(Say(Text::CaptionForNoFile, {std::to_string(caption.line), shown}));
+    } else if (!taken.emplace(key, caption.line).second) {
+      captionNotes_.push_back(Say(Text::CaptionTwice, {std::to_string(caption.line), shown}));
+    } else {
+      row->second->caption = format::ToUtf8(caption.text);
+    }
+  }
+}
+
+void AuthoringModel::ReadInfo() {
+  const fs::path file = Inside(karupack::kInfoFile);
+  std::error_code error;
+  infoFile_ = fs::is_regular_file(file, error);
+  if (!infoFile_) return;
+  karupack::InfoLines lines;
+  try {
+    lines = karupack::ReadInfoFile(file);
+  } catch (const std::exception& unreadable) {
+    infoUnreadable_ = format::Printable(unreadable.what());
+    return;
+  }
+  for (auto& [key, value] : lines) {
+    const auto known = std::find(kFieldKeys.begin(), kFieldKeys.end(), key);
+    if (known == kFieldKeys.end()) {
+      otherInfo_.emplace_back(key, value);
+    } else {
+      values_[static_cast<std::size_t>(known - kFieldKeys.begin())] = value;
+    }
+  }
+}
+
+void AuthoringModel::Check() {
+  std::map<std::string, const FileRow*> seen;
+  for (FileRow& row : files_) {
+    if (row.skipped || row.link) continue;
+    row.refused = false;
+    row.note.clear();
+    if (const auto note = NameNote(row.name)) {
+      row.refused = true;
+      row.note = *note;
+      continue;
+    }
+    const auto [first, added] = seen.emplace(format::FoldCase(format::ToCp1252(row.name)), &row);
+    if (!added) {
+      row.refused = true;
+      row.note = Say(Text::NameTaken, {first->second->name});
+      continue;
+    }
+    if (const auto note = row.caption.empty() ? std::nullopt : CaptionNote(row.name, row.caption)) {
+      row.refused = true;
+      row.note = *note;
+    }
+  }
+}
+
+std::vector<std::string> AuthoringModel::Notes() const {
+  std::vector<std::string> notes;
+  if (captionsUnreadable_) notes.push_back(Say(Text::CaptionsUnreadable, {*captionsUnreadable_}));
+  if (infoUnreadable_) notes.push_back(Say(Text::InfoUnreadable, {*infoUnreadable_}));
+  notes.insert(notes.end(), captionNotes_.begin(), captionNotes_.end());
+  for (const auto& note : valueNotes_) {
+    if (note) notes.push_back(*note);
+  }
+  if (iconNote_) notes.push_back(*iconNote_);
+  return notes;
+}
+
+std::optional<std::string> AuthoringModel::Blocker() const {
+  if (captionsUnreadable_) return Say(Text::CaptionsUnreadable, {*captionsUnreadable_});
+  if (infoUnreadable_) return Say(Text::InfoUnreadable, {*infoUnreadable_});
+  const auto refused =
+      std::count_if(files_.begin(), files_.end(), [](const FileRow& row) { return row.refused; });
+  if (refused > 0) return Say(Text::FilesRefused, {std::to_string(refused)});
+  if (PackedCount() == 0) return Say(Text::NoFiles);
+  if (PackedCount() > format::kMaxEntries) {
+    return Say(Text::TooManyFiles, {Digits(PackedCount()), Digits(format::kMaxEntries)});
+  }
+  for (const auto& note : valueNotes_) {
+    if (note) return note;
+  }
+  return iconNote_;
+}
+
+std::size_t AuthoringModel::PackedCount() const {
+  return static_cast<std::size_t>(
+      std::count_if(files_.begin(), files_.end(), [](const FileRow& row) { return !row.skipped; }));
+}
+
+std::uint64_t AuthoringModel::PackedBytes() const {
+  std::uint64_t bytes = 0;
+  for (const FileRow& row : files_) bytes += row.skipped ? 0 : row.size;
+  return bytes;
+}
+
+void AuthoringModel::SetCaption(std::size_t row, std::string caption) {
+  FileRow& file = files_.at(row);
+  if (caption == file.name) caption.clear();
+  if (caption == file.caption) return;
+  file.caption = std::move(caption);
+  captionsDirty_ = true;
+  Check();
+}
+
+const std::string& AuthoringModel::Value(Field field) const {
+  return values_[Index(field)];
+}
+
+void AuthoringModel::SetValue(Field field, std::string value) {
+  if (values_[Index(field)] == value) return;
+  valueNotes_[Index(field)] = ValueNote(Index(field), value);
+  values_[Index(field)] = std::move(value);
+  infoDirty_ = true;
+}
+
+std::optional<std::string> AuthoringModel::SetIcon(const fs::path& file) {
+  if (auto note = IconNote(file)) return note;
+  icon_ = file;
+  iconNote_.reset();
+  iconDirty_ = true;
+  return std::nullopt;
+}
+
+void AuthoringModel::RemoveIcon() {
+  icon_.reset();
+  iconNote_.reset();
+  iconDirty_ = true;
+}
+
+void AuthoringModel::SetPlayer(std::optional<fs::path> program) {
+  player_ = std::move(program);
+  playerDirty_ = true;
+}
+
+void AuthoringModel::WriteCaptions() const {
+  std::string text = "# Beschriftungen: Dateiname, Tabulator, Beschriftung (UTF-8)\n";
+  bool any = false;
+  for (const FileRow& row : files_) {
+    if (row.skipped || row.caption.empty()) continue;
+    text += row.name + "\t" + row.caption + "\n";
+    any = true;
+  }
+  if (any || captionsFile_) WriteWhole(Inside(karupack::kCaptionsFile), text);
+}
+
+void AuthoringModel::WriteInfo() const {
+  std::string text = "# Angaben zum Paket: SCHLÜSSEL=Wert (UTF-8)\n";
+  bool any = false;
+  for (const std::string_view key : seal::kVersionKeys) {
+    const auto known = std::find(kFieldKeys.begin(), kFieldKeys.end(), key);
+    if (known != kFieldKeys.end()) {
+      const std::string& value = values_[static_cast<std::size_t>(known - kFieldKeys.begin())];
+      if (value.empty()) continue;
+      text += std::string(key) + "=" + value + "\n";
+      any = true;
+    }
+    for (const auto& [other, value] : otherInfo_) {
+      if (other != key) continue;
+      text += other + "=" + value + "\n";
+      any = true;
+    }
+  }
+  if (any || infoFile_) WriteWhole(Inside(karupack::kInfoFile), text);
+}
+
+std::optional<std::string> AuthoringModel::Save(
+    const std::function<void(const fs::path&)>& discard) {
+  if (captionsDirty_ && captionsUnreadable_) {
+    return Say(Text::CaptionsUnreadable, {*captionsUnreadable_});
+  }
+  if (infoDirty_ && infoUnreadable_) return Say(Text::InfoUnreadable, {*infoUnreadable_});
+  try {
+    // Lines the packer would refuse (the notes say so) go with the next save.
+    if (captionsDirty_ || !captionNotes_.empty()) {
+      WriteCaptions();
+      captionsFile_ = true;
+      captionNotes_.clear();
+      captionsDirty_ = false;
+    }
+    if (infoDirty_) {
+      WriteInfo();
+      infoFile_ = true;
+      infoDirty_ = false;
+    }
+    // A chosen file is copied in; one taken out goes to discard.
+    const auto keep = [&](std::optional<fs::path>& chosen, std::string_view name, bool& dirty) {
+      if (!dirty) return;
+      const fs::path target = Inside(name);
+      std::error_code error;
+      if (chosen) {
+        CopyWhole(*chosen, target);
+        chosen = target;
+      } else if (fs::exists(target, error)) {
+        discard(target);
+      }
+      dirty = false;
+    };
+    keep(icon_, karupack::kIconFile, iconDirty_);
+    keep(player_, karupack::kPlayerFile, playerDirty_);
+  } catch (const std::exception& failure) {
+    return Say(Text::NotSaved, {format::Printable(failure.what())});
+  }
+  return std::nullopt;
+}
+
+karupack::PackOptions AuthoringModel::Options(const fs::path& output) const {
+  return karupack::FolderPackOptions(folder_, output);
+}
+
+}  // namespace turv::authoring

@@ -1,0 +1,302 @@
+// The authoring window's model on real folders: what it lists and refuses
+// agrees with the packer, what it saves packs as a drop and the command
+// line pack the folder, and a pack on its own thread can be cancelled.
+#include <cstdlib>
+#include <random>
+#include <thread>
+
+#include "authoring/authoring_model.h"
+#include "authoring/pack_job.h"
+#include "fixture.h"
+#include "karupack/branding.h"
+#include "karupack/captions.h"
+#include "karupack/karupack.h"
+#include "test_icon.h"
+
+namespace turv::authoring {
+namespace {
+
+using karupack::testing::PackerTest;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+namespace fs = std::filesystem;
+
+class AuthoringTest : public PackerTest {
+ protected:
+  // Packs in-process with the test launcher; the failure's text, or "".
+  std::string PackFails(std::vector<fs::path> inputs) {
+    karupack::PackOptions options;
+    options.output = Dir() / "probe.exe";
+    options.launcher = Launcher();
+    options.quiet = true;
+    options.inputs = std::move(inputs);
+    std::ostringstream ignored;
+    try {
+      karupack::Pack(options, ignored, ignored);
+      return "";
+    } catch (const std::exception& error) {
+      return error.what();
+    }
+  }
+
+  static std::vector<std::string> Names(const AuthoringModel& model) {
+    std::vector<std::string> names;
+    for (const FileRow& row : model.Files()) names.push_back(row.name);
+    return names;
+  }
+};
+
+TEST_F(AuthoringTest, ListsTheFolderAsThePackerPacksItAndWhatItWouldRefuse) {
+  Write("Kurs/02 b.txt", "b");
+  Write("Kurs/01 a.txt", "a");
+  Write("Kurs/captions.txt", "01 a.txt\tEins\nweg.txt\tFort\n");
+  Write("Kurs/info.txt", "ProductName=Mein Kurs\nProductVersion=3.0\n");
+  Write("Kurs/icon.ico", testicon::Icon({{16, 0xFF'10'20'30}}));
+  Write("Kurs/lumirax.exe", "MZ");
+  Write("Kurs/sub/x.txt", "");
+  Write("outside.txt", "secret");
+  fs::create_symlink(Dir() / "outside.txt", Dir() / "Kurs/link.txt");
+  // Each name the packer refuses, and how the window words it.
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"x?y.txt", "„?“, das Windows in Dateinamen verbietet"},
+      {"nul.txt", "„nul.txt“ ist unter Windows ein Gerätename"},
+      {std::string(29, 'l') + ".txt", "zu lang: 33 Zeichen, höchstens 32"},
+      {"\xCE\xA9.txt", "„Ω“, das es in Windows-1252 nicht gibt"},
+      {"ende.", "endet mit einem Punkt"},
+      {"ende ", "endet mit einem Leerzeichen"},
+      {"ctl\x01.txt", "Steuerzeichen"},
+      {"b.TXT", "Gleicher Name wie „B.txt“"},
+  };
+  Write("Kurs/B.txt", "B");
+  for (const auto& [name, note] : refused) Write("Kurs/" + name, "x");
+
+  AuthoringModel model(Dir() / "Kurs/");
+  EXPECT_EQ(model.Folder(), Dir() / "Kurs");
+  // The packer's order (UTF-8 bytes), the settings files not listed, what
+  // it skips last.
+  std::vector<std::string> expected = {"01 a.txt", "02 b.txt", "B.txt", "b.TXT", "link.txt"};
+  for (const auto& [name, note] : refused) {
+    if (name != "b.TXT") expected.push_back(name);
+  }
+  std::sort(expected.begin(), expected.end());
+  expected.push_back("sub");
+  EXPECT_EQ(Names(model), expected);
+  EXPECT_EQ(model.PackedCount(), expected.size() - 1);
+
+  std::vector<fs::path> accepted;
+  for (const FileRow& row : model.Files()) {
+    if (!row.refused && !row.skipped) accepted.push_back(row.path);
+  }
+  ASSERT_EQ(PackFails(accepted), "");
+  for (const FileRow& row : model.Files()) {
+    SCOPED_TRACE(row.name);
+    if (row.name == "sub") {
+      EXPECT_TRUE(row.skipped);
+      EXPECT_EQ(row.note, "Ein Ordner; wird übersprungen.");
+    } else if (row.name == "link.txt") {
+      EXPECT_TRUE(row.refused);
+      EXPECT_THAT(row.note, HasSubstr("Verknüpfung (auf " + (Dir() / "outside.txt").string()));
+    } else if (const auto it = std::find_if(refused.begin(), refused.end(),
+                                            [&](const auto& r) { return r.first == row.name; });
+               it != refused.end()) {
+      EXPECT_TRUE(row.refused);
+      EXPECT_THAT(row.note, HasSubstr(it->second));
+      std::vector<fs::path> withIt = accepted;
+      withIt.push_back(row.path);
+      EXPECT_NE(PackFails(withIt), "") << "the packer takes what the window refuses";
+    } else {
+      EXPECT_FALSE(row.refused) << row.note;
+      EXPECT_EQ(row.note, "");
+    }
+  }
+  EXPECT_EQ(model.Files()[0].Shown(), "Eins");
+  EXPECT_EQ(model.Files()[1].Shown(), "02 b.txt");
+  EXPECT_THAT(model.Notes(), ElementsAre("captions.txt, Zeile 2: „weg.txt“ liegt nicht im Ordner; "
+                                         "die Zeile entfällt beim Speichern."));
+  EXPECT_EQ(model.Blocker(),
+            "Dateien, die sich so nicht verpacken lassen: 9. Der Hinweis in der Liste sagt, "
+            "warum.");
+  EXPECT_EQ(model.Value(Field::Title), "Mein Kurs");
+  EXPECT_EQ(model.Icon(), Dir() / "Kurs/icon.ico");
+  EXPECT_EQ(model.Player(), Dir() / "Kurs/lumirax.exe");
+  // Nothing changed, nothing to ask about; saved, the line goes as the note said.
+  EXPECT_FALSE(model.Dirty());
+  ASSERT_EQ(model.Save([](const fs::path&) {}), std::nullopt);
+  EXPECT_THAT(karupack::ReadCaptions(Dir() / "Kurs/captions.txt"),
+              ElementsAre(karupack::Caption{2, "01 a.txt", "Eins"}));
+}
+
+TEST_F(AuthoringTest, SavedSettingsPackAsADropAndTheCommandLinePackTheFolder) {
+  const fs::path real = TURV_REAL_LAUNCHER;
+  if (!fs::exists(real)) GTEST_FAIL() << real << " is missing: build the win32 preset first";
+  std::mt19937 random(3);
+  std::string picture(50'000, '\0');
+  for (char& c : picture) c = static_cast<char>(random());
+  Write("Kurs/01 a.txt", "Hallo");
+  Write("Kurs/02 b.bmp", picture);
+  const auto icon = testicon::Icon({{16, 0xFF'10'20'30}, {32, 0xFF'C0'40'20}});
+  Write("Logo.ico", icon);
+  Write("Eigener Player.exe", "MZ the author's player");
+
+  AuthoringModel model(Dir() / "Kurs");
+  EXPECT_FALSE(model.Dirty());
+  model.SetCaption(0, "Die Einführung");
+  model.SetValue(Field::Title, "Farben und Formen");
+  model.SetValue(Field::Version, "1.2.0");
+  EXPECT_EQ(model.SetIcon(Dir() / "Logo.ico"), std::nullopt);
+  EXPECT_TRUE(model.Dirty());
+  std::vector<fs::path> discarded;
+  const auto discard = [&](const fs::path& file) {
+    discarded.push_back(file);
+    fs::remove(file);
+  };
+  ASSERT_EQ(model.Save(discard), std::nullopt);
+  EXPECT_FALSE(model.Dirty());
+  EXPECT_EQ(Read(Dir() / "Kurs/icon.ico"), std::string(icon.begin(), icon.end()));
+  EXPECT_THAT(karupack::ReadCaptions(Dir() / "Kurs/captions.txt"),
+              ElementsAre(karupack::Caption{2, "01 a.txt", "Die Einf\xFChrung"}));
+  EXPECT_EQ(karupack::ReadInfoFile(Dir() / "Kurs/info.txt"),
+            (karupack::InfoLines{{"ProductName", "Farben und Formen"}, {"FileVersion", "1.2.0"}}));
+
+  // Read again, the folder says the same.
+  const AuthoringModel again(Dir() / "Kurs");
+  EXPECT_EQ(again.Files()[0].Shown(), "Die Einführung");
+  EXPECT_EQ(again.Value(Field::Version), "1.2.0");
+  EXPECT_EQ(again.Icon(), Dir() / "Kurs/icon.ico");
+  EXPECT_THAT(Names(again), ElementsAre("01 a.txt", "02 b.bmp"));
+
+  // The window's pack, a drop and the command line: one package.
+  karupack::PackOptions options = again.Options(Dir() / "window.exe");
+  options.launcher = real;
+  std::ostringstream notes;
+  karupack::Pack(options, notes, notes);
+  ::setenv("TURV_LAUNCHER", real.c_str(), 1);
+  std::string told;
+  ASSERT_EQ(karupack::RunDropped(Dir() / "Kurs", told), 0) << told;
+  const auto cli = Karupack(
+      {"pack", "-q", "-l", real.string(), "-o", (Dir() / "cli.exe").string(), "-c",
+       (Dir() / "Kurs/captions.txt").string(), "--icon", (Dir() / "Kurs/icon.ico").string(),
+       "--info", "ProductName=Farben und Formen", "--info", "FileVersion=1.2.0",
+       (Dir() / "Kurs/01 a.txt").string(), (Dir() / "Kurs/02 b.bmp").string()});
+  ASSERT_EQ(cli.status, 0) << cli.err;
+  const std::string package = Read(Dir() / "window.exe");
+  EXPECT_EQ(Read(Dir() / "Kurs.exe"), package);
+  EXPECT_EQ(Read(Dir() / "cli.exe"), package);
+  EXPECT_EQ(EntriesOf(Dir() / "window.exe").size(), 2u);
+
+  // A drop again replaces the package it made.
+  Write("Kurs/02 b.bmp", "changed");
+  ASSERT_EQ(karupack::RunDropped(Dir() / "Kurs", told), 0) << told;
+  EXPECT_NE(Read(Dir() / "Kurs.exe"), package);
+
+  // The author's player is kept as the folder's lumirax.exe, the package's
+  // player and no packed file.
+  AuthoringModel own(Dir() / "Kurs");
+  own.SetPlayer(Dir() / "Eigener Player.exe");
+  ASSERT_EQ(own.Save(discard), std::nullopt);
+  EXPECT_EQ(Read(Dir() / "Kurs/lumirax.exe"), "MZ the author's player");
+  const karupack::PackOptions withPlayer = own.Options(Dir() / "x.exe");
+  EXPECT_EQ(withPlayer.player, Dir() / "Kurs/lumirax.exe");
+  EXPECT_THAT(withPlayer.setAside, ::testing::Contains(Dir() / "Kurs/lumirax.exe"));
+  EXPECT_EQ(AuthoringModel(Dir() / "Kurs").Player(), Dir() / "Kurs/lumirax.exe");
+
+  // Taken out again, the icon and the player go to the discard.
+  AuthoringModel last(Dir() / "Kurs");
+  last.RemoveIcon();
+  last.SetPlayer(std::nullopt);
+  ASSERT_EQ(last.Save(discard), std::nullopt);
+  EXPECT_THAT(discarded, ElementsAre(Dir() / "Kurs/icon.ico", Dir() / "Kurs/lumirax.exe"));
+  EXPECT_FALSE(last.Options(Dir() / "x.exe").icon.has_value());
+}
+
+TEST_F(AuthoringTest, EditsThePackerWouldRefuseAreKeptAndNamed) {
+  Write("Kurs/#1.txt", "");
+  Write("Kurs/a.txt", "");
+  AuthoringModel model(Dir() / "Kurs");
+  const std::vector<std::pair<std::string, std::string>> captions = {
+      {std::string(185, 'c'), "Die Beschriftung ist zu lang: 185 Zeichen, höchstens 184."},
+      {"mit\tTab", "Die Beschriftung enthält einen Tabulator oder ein Steuerzeichen."},
+      {"\xCE\xA9mega", "Die Beschriftung enthält „Ω“, das es in Windows-1252 nicht gibt."},
+  };
+  for (const auto& [caption, note] : captions) {
+    model.SetCaption(1, caption);
+    EXPECT_EQ(model.Files()[1].caption, caption);
+    EXPECT_TRUE(model.Files()[1].refused);
+    EXPECT_EQ(model.Files()[1].note, note);
+  }
+  model.SetCaption(1, "a.txt");  // its own name: no caption of its own
+  EXPECT_EQ(model.Files()[1].caption, "");
+  EXPECT_FALSE(model.Files()[1].refused);
+  model.SetCaption(0, "Eins");  // the line would read as a comment
+  EXPECT_THAT(model.Files()[0].note, HasSubstr("mit „#“ beginnt"));
+
+  model.SetValue(Field::Title, std::string(257, 't'));
+  model.SetValue(Field::Company, "Mal\tschule");
+  EXPECT_THAT(model.Notes(), ElementsAre("Titel ist zu lang: 257 Zeichen, höchstens 256.",
+                                         "Firma enthält einen Tabulator oder ein Steuerzeichen."));
+  model.SetCaption(0, "");
+  EXPECT_EQ(model.Blocker(), "Titel ist zu lang: 257 Zeichen, höchstens 256.");
+
+  // A captions file that does not read is never written over.
+  Write("Kurs/captions.txt", "a.txt without a tab\n");
+  AuthoringModel broken(Dir() / "Kurs");
+  ASSERT_EQ(broken.Notes().size(), 1u);
+  EXPECT_THAT(broken.Notes()[0], HasSubstr("line 1: no tab between the name and the caption"));
+  broken.SetCaption(1, "Neu");
+  EXPECT_THAT(broken.Save([](const fs::path&) {}).value_or(""),
+              HasSubstr("captions.txt lässt sich nicht lesen"));
+  EXPECT_EQ(Read(Dir() / "Kurs/captions.txt"), "a.txt without a tab\n");
+}
+
+TEST_F(AuthoringTest, APackOnItsOwnThreadReportsProgressAndCancelledLeavesNothing) {
+  Write("Kurs/a.txt", "a");
+  Sparse("Kurs/b.bin", 64 << 20);
+  fs::create_directories(Dir() / "out");
+  const auto options = [&] {
+    karupack::PackOptions o = AuthoringModel(Dir() / "Kurs").Options(Dir() / "out/Kurs.exe");
+    o.launcher = Launcher();
+    return o;
+  };
+
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> seen;
+  std::atomic<int> finished = 0;
+  {
+    PackJob job(
+        options(), [&](std::uint64_t done, std::uint64_t total) { seen.emplace_back(done, total); },
+        [&] { ++finished; });
+    EXPECT_EQ(job.Wait().end, PackJob::End::Packed) << job.Wait().message;
+    EXPECT_EQ(job.Wait().packed.files, 2u);
+  }
+  EXPECT_EQ(finished, 1);
+  ASSERT_GE(seen.size(), 64u);  // at least one call per MiB
+  EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+  EXPECT_EQ(seen.back().first, seen.back().second);
+  EXPECT_EQ(seen.back().second, fs::file_size(Dir() / "out/Kurs.exe"));
+
+  // Cancelled half-way, nothing is left, not even the earlier package. The
+  // packing thread waits at 8 MiB until the cancel is asked for.
+  fs::remove(Dir() / "out/Kurs.exe");
+  std::atomic<bool> halfway = false, asked = false;
+  std::optional<PackJob> job;
+  job.emplace(
+      options(),
+      [&](std::uint64_t done, std::uint64_t) {
+        if (done <= (8 << 20) || halfway.exchange(true)) return;
+        while (!asked) std::this_thread::yield();
+      },
+      [] {});
+  while (!halfway) std::this_thread::yield();
+  job->Cancel();
+  asked = true;
+  EXPECT_EQ(job->Wait().end, PackJob::End::Cancelled);
+  EXPECT_TRUE(Contents(Dir() / "out").empty());
+
+  // A failure is the packer's reason.
+  Write("Kurs/nul.txt", "");
+  job.emplace(options(), nullptr, nullptr);
+  EXPECT_EQ(job->Wait().end, PackJob::End::Failed);
+  EXPECT_THAT(job->Wait().message, HasSubstr("nul.txt: the name cannot be packed"));
+}
+
+}  // namespace
+}  // namespace turv::authoring
