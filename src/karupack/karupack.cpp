@@ -28,6 +28,7 @@ constexpr const char* kOverview =
     "  pack -o OUT.exe [-l LAUNCHER] [-c CAPTIONS] [--icon FILE.ico]\n"
     "       [--info KEY=VALUE]... [--player FILE.exe] [--follow-links] [--quiet]\n"
     "       FILE|DIR...\n"
+    "  pack -o OUT.exe --folder-settings [-l LAUNCHER] [--follow-links] [--quiet] DIR\n"
     "  list PACKAGE|DATAFILE\n"
     "  extract PACKAGE|DATAFILE -C DIR\n"
     "  verify PACKAGE\n"
@@ -46,6 +47,8 @@ constexpr const char* kPackHelp =
     "                     [--info KEY=VALUE]... [--player FILE.exe] [--follow-links]\n"
     "                     [--quiet]\n"
     "                     FILE|DIR...\n"
+    "       karupack pack -o OUT.exe --folder-settings [-l LAUNCHER] [--follow-links]\n"
+    "                     [--quiet] DIR\n"
     "\n"
     "Writes OUT.exe: the launcher, then the data region with the given files,\n"
     "in the order given; a folder contributes its regular files, sorted by\n"
@@ -76,6 +79,12 @@ constexpr const char* kPackHelp =
     "      --follow-links      pack the files that symbolic links inside the\n"
     "                          folders point to; without it such a link is\n"
     "                          refused (links named as FILE are followed)\n"
+    "      --folder-settings   take the settings from the one folder DIR, as a\n"
+    "                          folder dropped on karupack.exe and the\n"
+    "                          authoring window do: its captions.txt, icon.ico,\n"
+    "                          info.txt (KEY=VALUE lines) and lumirax.exe are\n"
+    "                          read as -c, --icon, --info and --player, and\n"
+    "                          are not packed\n"
     "  -q, --quiet             no progress bar and no summary\n"
     "\n"
     "Names must be valid Windows file names of 1 to 32 Windows-1252\n"
@@ -210,13 +219,38 @@ int Dispatch(const std::vector<std::string>& args) {
                            {"--icon", "--icon"},
                            {"--info", "--info"},
                            {"--player", "--player"}},
-                          {{"-q", "-q"}, {"--quiet", "-q"}, {"--follow-links", "--follow-links"}},
+                          {{"-q", "-q"},
+                           {"--quiet", "-q"},
+                           {"--follow-links", "--follow-links"},
+                           {"--folder-settings", "--folder-settings"}},
                           {"--info"}};
     const Parsed parsed = Parse(name, command, rest);
     if (parsed.help) return ShowHelp(command.help);
-    PackOptions options;
     if (!parsed.values.contains("-o")) throw UsageError("pack: -o OUT.exe is missing");
-    options.output = PathFromUtf8(parsed.values.at("-o"));
+    const std::filesystem::path output = PathFromUtf8(parsed.values.at("-o"));
+    PackOptions options;
+    if (parsed.flags.contains("--folder-settings")) {
+      for (const char* setting : {"-c", "--icon", "--player"}) {
+        if (parsed.values.contains(setting)) {
+          throw UsageError(std::string("pack: --folder-settings takes ") + setting +
+                           " from the folder; give one or the other");
+        }
+      }
+      if (parsed.repeated.contains("--info")) {
+        throw UsageError("pack: --folder-settings takes --info from the folder's info.txt");
+      }
+      if (parsed.operands.size() != 1) {
+        throw UsageError("pack: --folder-settings packs one folder, given as the only DIR");
+      }
+      const std::filesystem::path folder = PathFromUtf8(parsed.operands[0]);
+      std::error_code error;
+      if (!std::filesystem::is_directory(folder, error)) throw Failure(folder, "is no folder");
+      options = FolderPackOptions(folder, output);
+    } else {
+      options.output = output;
+      if (parsed.operands.empty()) throw UsageError("pack: no files or folders to pack");
+      for (const auto& operand : parsed.operands) options.inputs.push_back(PathFromUtf8(operand));
+    }
     if (parsed.values.contains("-l")) options.launcher = PathFromUtf8(parsed.values.at("-l"));
     if (parsed.values.contains("-c")) options.captions = PathFromUtf8(parsed.values.at("-c"));
     options.quiet = parsed.flags.contains("-q");
@@ -232,8 +266,6 @@ int Dispatch(const std::vector<std::string>& args) {
         }
       }
     }
-    if (parsed.operands.empty()) throw UsageError("pack: no files or folders to pack");
-    for (const auto& operand : parsed.operands) options.inputs.push_back(PathFromUtf8(operand));
     Pack(options, std::cout, std::cerr);
     return 0;
   }

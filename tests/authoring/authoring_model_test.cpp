@@ -1,6 +1,7 @@
 // The authoring window's model on real folders: what it lists and refuses
 // agrees with the packer, what it saves packs as a drop and the command
-// line pack the folder, and a pack on its own thread can be cancelled.
+// line (naming the settings, or told to read them from the folder) pack
+// the folder, and a pack on its own thread can be cancelled.
 #include <cstdlib>
 #include <random>
 #include <thread>
@@ -179,9 +180,14 @@ TEST_F(AuthoringTest, SavedSettingsPackAsADropAndTheCommandLinePackTheFolder) {
        "--info", "ProductName=Farben und Formen", "--info", "FileVersion=1.2.0",
        (Dir() / "Kurs/01 a.txt").string(), (Dir() / "Kurs/02 b.bmp").string()});
   ASSERT_EQ(cli.status, 0) << cli.err;
+  const auto folderCli =
+      Karupack({"pack", "-q", "-l", real.string(), "-o", (Dir() / "folder.exe").string(),
+                "--folder-settings", (Dir() / "Kurs").string()});
+  ASSERT_EQ(folderCli.status, 0) << folderCli.err;
   const std::string package = Read(Dir() / "window.exe");
   EXPECT_EQ(Read(Dir() / "Kurs.exe"), package);
   EXPECT_EQ(Read(Dir() / "cli.exe"), package);
+  EXPECT_EQ(Read(Dir() / "folder.exe"), package);
   EXPECT_EQ(EntriesOf(Dir() / "window.exe").size(), 2u);
 
   // A drop again replaces the package it made.

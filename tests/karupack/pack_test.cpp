@@ -494,6 +494,9 @@ TEST_F(PackerTest, TellsUsageErrorsFromFailures) {
   usage(Karupack({"pack", "-o", "x.exe", "-o", "y.exe", "in"}));
   usage(Karupack({"pack", "--fast", "-o", "x.exe", "in"}));
   usage(Karupack({"pack", "in", "-o"}));
+  usage(Karupack({"pack", "-o", "x.exe", "--folder-settings", "a", "b"}));
+  usage(Karupack({"pack", "-o", "x.exe", "--folder-settings", "--icon", "i.ico", "in"}));
+  usage(Karupack({"pack", "-o", "x.exe", "--folder-settings", "--info", "FileVersion=1", "in"}));
   usage(Karupack({"list"}));
   usage(Karupack({"list", "a", "b"}));
   usage(Karupack({"extract", "a"}));
