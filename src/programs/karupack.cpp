@@ -1,3 +1,4 @@
+// karupack: the packer's command line, on Linux.
 #include <string>
 #include <vector>
 
