@@ -51,9 +51,10 @@ Packed Pack(const PackOptions& options, std::ostream& out, std::ostream& notes);
 // The entries of a package or a bare data file, with a total line.
 void List(const std::filesystem::path& input, std::ostream& out);
 
-// Writes every packed file into folder (created when missing).
+// Writes every packed file into folder (created when missing); warnings
+// go to notes.
 void Extract(const std::filesystem::path& input, const std::filesystem::path& folder,
-             std::ostream& out);
+             std::ostream& out, std::ostream& notes);
 
 // Checks that the launcher part is sealed right and the data region reads
 // cleanly, with names every system can write.

@@ -168,7 +168,8 @@ void List(const fs::path& input, std::ostream& out) {
   if (region.launcher) DescribeLauncher(region.file, *region.launcher, out, "", false);
 }
 
-void Extract(const fs::path& input, const fs::path& folder, std::ostream& out) {
+void Extract(const fs::path& input, const fs::path& folder, std::ostream& out,
+             std::ostream& notes) {
   Region region = Open(input, false);
   CheckNames(input, region.entries);
   // Writing an entry over the file being read would lose it, whatever the
@@ -198,7 +199,7 @@ void Extract(const fs::path& input, const fs::path& folder, std::ostream& out) {
     transfer.CheckInterrupt();
     pending.Commit();
   }
-  FlushFolder(folder);
+  FlushCommitted(folder, "the files are in place", notes);
   out << region.entries.size() << " files written to " << ShownPath(folder) << "\n";
 }
 

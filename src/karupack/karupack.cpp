@@ -287,7 +287,7 @@ int Dispatch(const std::vector<std::string>& args) {
     if (parsed.help) return ShowHelp(command.help);
     if (!parsed.values.contains("-C")) throw UsageError("extract: -C DIR is missing");
     Extract(One(name, parsed, "package or data file"), PathFromUtf8(parsed.values.at("-C")),
-            std::cout);
+            std::cout, std::cerr);
     return 0;
   }
   throw UsageError("unknown command " + name + "; the commands are pack, list, extract, verify");

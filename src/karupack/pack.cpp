@@ -273,7 +273,8 @@ Packed Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) 
       static_cast<std::uint8_t>(sum >> 16), static_cast<std::uint8_t>(sum >> 24)};
   pending.Out().Patch(facts.checksumOffset, field);
   pending.Commit();
-  FlushFolder(options.output.parent_path());
+  FlushCommitted(options.output.parent_path(),
+                 ShownPath(options.output.filename()) + " is in place", notes);
 
   if (!options.quiet) {
     out << ShownPath(options.output) << ": " << sources.size() << " files, " << total - imageSize

@@ -5,6 +5,7 @@
 #include <random>
 #include <type_traits>
 
+#include "format/karu_format.h"
 #include "karupack/errors.h"
 
 namespace turv::karupack {
@@ -70,6 +71,16 @@ void PendingFile::Commit() {
   out_->Finish();
   MoveIntoPlace(temporary_, target_);
   committed_ = true;
+}
+
+void FlushCommitted(const std::filesystem::path& folder, const std::string& placed,
+                    std::ostream& notes) {
+  try {
+    FlushFolder(folder);
+  } catch (const Failure& failure) {
+    notes << "karupack: warning: " << format::Printable(failure.what()) << "; " << placed
+          << ", but a crash before the system writes the folder could undo that\n";
+  }
 }
 
 }  // namespace turv::karupack

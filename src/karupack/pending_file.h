@@ -7,6 +7,8 @@
 
 #include <filesystem>
 #include <optional>
+#include <ostream>
+#include <string>
 
 #include "karupack/system.h"
 
@@ -22,8 +24,8 @@ class PendingFile {
   ~PendingFile();
 
   OutputFile& Out() { return *out_; }
-  // The folder's entries are the caller's to flush (FlushFolder), once for
-  // all the files it commits there.
+  // The folder's entries are the caller's to flush (FlushCommitted), once
+  // for all the files it commits there.
   void Commit();
 
  private:
@@ -32,5 +34,13 @@ class PendingFile {
   std::optional<OutputFile> out_;
   bool committed_ = false;
 };
+
+// Puts the entries of the folder the files were committed in on the disk.
+// The files stand there whatever it says: a folder that cannot be flushed
+// (one the user may write into but not list) is a one-line warning on
+// notes that names the folder and why, and placed ("Kurs.exe is in
+// place"), not a failure.
+void FlushCommitted(const std::filesystem::path& folder, const std::string& placed,
+                    std::ostream& notes);
 
 }  // namespace turv::karupack

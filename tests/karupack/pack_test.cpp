@@ -1,7 +1,10 @@
 // karupack pack, run as a program: what it writes, and that every bad
 // input is refused before anything is written.
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -431,6 +434,36 @@ TEST_F(PackerTest, PutsItsOutputsInPlaceAsACompilerDoes) {
   };
   flushedInOrder(pack, Dir(), 1);
   flushedInOrder(extract, out, 2);
+}
+
+// A folder the user may write into but not list cannot be flushed after the
+// rename: the package (or the extracted files) stands there all the same,
+// so the run ends well, with a one-line warning naming the folder and why.
+// Root opens any folder, so as root the run is made as the folder's owner
+// without privileges, in a user namespace of its own.
+TEST_F(PackerTest, WarnsWhenTheFolderOfWhatItPutInPlaceCannotBeFlushed) {
+  Write("in/a.txt", "a");
+  const fs::path shut = Dir() / "shut";
+  fs::create_directories(shut / "out");
+  RunOptions asOwner;
+  if (::geteuid() == 0)
+    asOwner.under = {"unshare", "--user", "--map-user=1000", "--map-group=1000"};
+  const fs::path package = shut / "Kurs.exe";
+  const auto warnedOnce = [&](const std::vector<std::string>& args, const fs::path& folder) {
+    fs::permissions(folder, fs::perms::owner_write | fs::perms::owner_exec);
+    const Outcome outcome = Karupack(args, asOwner);
+    fs::permissions(folder, fs::perms::owner_all);
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_THAT(outcome.err, StartsWith("karupack: warning: " + folder.string() + ": "));
+    EXPECT_THAT(outcome.err, HasSubstr(std::strerror(EACCES)));
+    EXPECT_EQ(std::count(outcome.err.begin(), outcome.err.end(), '\n'), 1) << outcome.err;
+  };
+  warnedOnce(
+      {"pack", "-q", "-l", Launcher().string(), "-o", package.string(), (Dir() / "in").string()},
+      shut);
+  EXPECT_EQ(EntriesOf(package).size(), 1u);
+  warnedOnce({"extract", package.string(), "-C", (shut / "out").string()}, shut / "out");
+  EXPECT_EQ(Read(shut / "out" / "a.txt"), "a");
 }
 
 // A link inside a packed folder could lead anywhere (to the author's keys):
