@@ -22,10 +22,6 @@ bool HoldsNul(std::span<const std::uint8_t> bytes) {
   return std::find(bytes.begin(), bytes.end(), std::uint8_t{0}) != bytes.end();
 }
 
-bool StartsUtf16(std::span<const std::uint8_t> bytes) {
-  return bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
-}
-
 }  // namespace
 
 std::u16string AboutEntry(const format::Entry& entry, std::u16string_view why) {

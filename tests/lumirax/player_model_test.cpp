@@ -252,10 +252,13 @@ TEST(Views, TextPictureAndOtherEntries) {
 }
 
 TEST(Views, WhatCannotBeShownSaysWhy) {
-  Data data({{"binaer.txt", "B", Text(std::string("MZ\0\0", 4))}});
+  Data data({{"binaer.txt", "B", Text(std::string("MZ\0\0", 4))},
+             {"be.txt", "U", Text(std::string("\xFE\xFF\0H\0i", 6))}});
   const View binary = PrepareView(data.Open(), 0);
   EXPECT_EQ(binary.kind, Kind::Other);
   EXPECT_THAT(Utf8(binary.text), HasSubstr("keinen reinen Text"));
+  // Both orders of UTF-16 hold NUL bytes and are text all the same.
+  EXPECT_EQ(PrepareView(data.Open(), 1).text, u"Hi");
 }
 
 TEST(Views, LargeEntriesAreCappedAndNeverReadWhole) {
