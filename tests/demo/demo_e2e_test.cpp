@@ -355,6 +355,44 @@ TEST_F(Demo, PicturesOfEveryFormatShowUprightAndTheShowStepsThroughThem) {
   EXPECT_EQ(WaitForExit(player, 30'000), std::optional<DWORD>(0));
 }
 
+// Alt+F4 in the show ends the show as Esc does, and does nothing else:
+// browsing goes on at the slide shown, its keys answer, a show starts again.
+TEST_F(Demo, AltF4EndsTheShowAsEscDoes) {
+  const auto window = Launch(Pack("\"" + sample + "\\slides\"", sample + "\\captions.txt"));
+  ASSERT_TRUE(window);
+  const HWND list = ::GetDlgItem(window->handle, player::kListId);
+  const auto isShow = [](const probe::WindowInfo& w) {
+    return w.visible && w.className == player::kShowClass;
+  };
+  const auto selected = [&] {
+    DWORD_PTR index = 0;
+    ::SendMessageTimeoutW(list, LB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, 2'000, &index);
+    return index;
+  };
+  Press(list, VK_F5);
+  const auto show = probe::WaitFor(isShow, 10'000);
+  ASSERT_TRUE(show) << "no show";
+  Press(show->handle, VK_RIGHT);
+  Press(show->handle, VK_RIGHT);
+  // What the system makes of Alt+F4 in a window: the key with Alt held.
+  ::PostMessageA(show->handle, WM_SYSKEYDOWN, VK_F4, 1 | 0x3E << 16 | 1 << 29);
+  ::PostMessageA(show->handle, WM_SYSKEYUP, VK_F4, 1 | 0x3E << 16 | 1 << 29 | 3u << 30);
+  EXPECT_TRUE(probe::WaitUntil([&] { return !::IsWindow(show->handle); }, 10'000));
+  ::Sleep(500);
+  EXPECT_EQ(selected(), 2u);
+  Press(list, VK_DOWN);
+  EXPECT_EQ(selected(), 3u);
+  EXPECT_FALSE(Exists(work + "\\Dateien"));  // nothing was opened
+  Press(list, VK_F5);
+  const auto again = probe::WaitFor(isShow, 10'000);
+  ASSERT_TRUE(again) << "no second show";
+  Press(again->handle, VK_ESCAPE);
+
+  const auto player = ProcessOf(window->handle);
+  ::PostMessageA(window->handle, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForExit(player, 30'000), std::optional<DWORD>(0));
+}
+
 // The player runs from the work folder, where anyone who can write the
 // temporary folder may leave a DLL: one named like a DLL it loads by name
 // (the theme engine, with its first window), which Wine is told to prefer to
