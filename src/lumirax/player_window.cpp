@@ -363,7 +363,8 @@ SlideRequest PlayerWindow::BrowsingRequest(std::size_t index) const {
 }
 
 void PlayerWindow::WantNow() {
-  if (!worker_) return;
+  // Minimised, the view has no area: nothing to decode and nothing to forget.
+  if (!worker_ || (!show_ && ::IsIconic(window_))) return;
   std::vector<SlideRequest> wanted;
   if (show_) {
     wanted = show_->Wanted();
@@ -377,7 +378,7 @@ void PlayerWindow::WantNow() {
     return std::find(wanted.begin(), wanted.end(), slide.request) == wanted.end();
   });
   std::erase_if(wanted, [&](const SlideRequest& request) { return Decoded(request) != nullptr; });
-  worker_->Want(std::move(wanted));
+  worker_->Want(wanted);
 }
 
 void PlayerWindow::SlidesArrived() {
