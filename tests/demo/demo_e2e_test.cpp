@@ -418,6 +418,8 @@ TEST_F(Demo, ADllPlantedInTheWorkFolderIsNotLoaded) {
   EXPECT_FALSE(Exists(planted + ".loaded"));
 }
 
+// Enter copies the entry beside the data off the window's thread, saying so
+// in the status line, and opens it again as it is or, held open, beside it.
 TEST_F(Demo, EnterWritesTheEntryBesideTheDataAndNamesAMissingProgram) {
   const std::string files = root + "\\Dateien";
   ::CreateDirectoryA(files.c_str(), nullptr);
@@ -442,8 +444,29 @@ TEST_F(Demo, EnterWritesTheEntryBesideTheDataAndNamesAMissingProgram) {
             std::wstring::npos)
       << probe::Utf8(*message);
 
-  EXPECT_EQ(ReadBytes(work + "\\Dateien\\notiz.turvdemo"), body);
+  const std::string copy = work + "\\Dateien\\notiz.turvdemo";
+  EXPECT_EQ(ReadBytes(copy), body);
   EXPECT_EQ(FilesIn(work + "\\Dateien"), std::vector<std::string>{"notiz.turvdemo"});
+  const HWND status = ::GetDlgItem(window->handle, player::kStatusId);
+  EXPECT_EQ(probe::TextOfW(status).rfind(L"Ge\xF6"
+                                         L"ffnet: ",
+                                         0),
+            0u);
+  EXPECT_NE(probe::TextOfW(status).find(L"Dateien\\notiz.turvdemo"), std::wstring::npos);
+
+  // Again: our copy, unchanged, is opened as it is.
+  Press(list, VK_RETURN);
+  ASSERT_TRUE(MessageOf(PidOf(window->handle)));
+  EXPECT_NE(probe::TextOfW(status).find(L"vorhandene"), std::wstring::npos);
+  // Changed and held open by its program: a second copy beside it.
+  WriteBytes(copy, Bytes(5, 'y'));
+  const win32::KernelHandle held(::CreateFileA(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                               OPEN_EXISTING, 0, nullptr));
+  Press(list, VK_RETURN);
+  ASSERT_TRUE(MessageOf(PidOf(window->handle)));
+  EXPECT_EQ(ReadBytes(work + "\\Dateien\\notiz (2).turvdemo"), body);
+  EXPECT_NE(probe::TextOfW(status).find(L"zweite Kopie"), std::wstring::npos)
+      << probe::Utf8(probe::TextOfW(status));
   ::PostMessageA(window->handle, WM_CLOSE, 0, 0);
   EXPECT_EQ(WaitForExit(player, 30'000), std::optional<DWORD>(0));
 }

@@ -312,6 +312,14 @@ TEST(OpenedFiles, NamesStayOneFileInsideTheFolder) {
 
   const std::u16string path = OpenedPath(u"C:\\Temp\\KARU", "..\\..\\Windows\\win.ini");
   EXPECT_EQ(path, u"C:\\Temp\\KARU\\Dateien\\.._.._Windows_win.ini");
+
+  // A second copy beside one its program holds open, and the copy's progress.
+  EXPECT_EQ(NumberedPath(u"C:\\K.a\\Folie 1.pptx", 2), u"C:\\K.a\\Folie 1 (2).pptx");
+  EXPECT_EQ(NumberedPath(u"C:\\K.a\\Liesmich", 3), u"C:\\K.a\\Liesmich (3)");
+  EXPECT_EQ(NumberedPath(u"C:\\K.a\\.profil", 2), u"C:\\K.a\\.profil (2)");
+  EXPECT_EQ(CopyProgress(u"film.mp4", 1'900'000'000, 2'000'000'000),
+            u"\u201Efilm.mp4\u201C wird kopiert: 95 %");
+  EXPECT_EQ(CopyProgress(u"leer.txt", 0, 0), u"\u201Eleer.txt\u201C wird kopiert: 100 %");
 }
 
 }  // namespace
