@@ -48,7 +48,12 @@ bool EntryOpener::Start(std::size_t index) {
   index_ = index;
   done_ = 0;
   total_ = static_cast<std::uint64_t>(presentation_.Entries().at(index).size);
-  thread_ = std::thread([this, index] { Copy(index); });
+  try {
+    thread_ = std::thread([this, index] { Copy(index); });
+  } catch (...) {
+    busy_ = false;
+    throw;
+  }
   return true;
 }
 
