@@ -374,9 +374,15 @@ TEST_F(Demo, AltF4EndsTheShowAsEscDoes) {
   ASSERT_TRUE(show) << "no show";
   Press(show->handle, VK_RIGHT);
   Press(show->handle, VK_RIGHT);
-  // What the system makes of Alt+F4 in a window: the key with Alt held.
-  ::PostMessageA(show->handle, WM_SYSKEYDOWN, VK_F4, 1 | 0x3E << 16 | 1 << 29);
-  ::PostMessageA(show->handle, WM_SYSKEYUP, VK_F4, 1 | 0x3E << 16 | 1 << 29 | 3u << 30);
+  // Alt+F4 pressed as a user presses it, to the show in front.
+  ::SetForegroundWindow(show->handle);
+  std::vector<INPUT> keys(4);
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    keys[i].type = INPUT_KEYBOARD;
+    keys[i].ki.wVk = i == 0 || i == 3 ? VK_MENU : VK_F4;
+    keys[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
+  }
+  ::SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
   EXPECT_TRUE(probe::WaitUntil([&] { return !::IsWindow(show->handle); }, 10'000));
   ::Sleep(500);
   EXPECT_EQ(selected(), 2u);
