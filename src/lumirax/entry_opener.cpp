@@ -75,7 +75,8 @@ void EntryOpener::Copy(std::size_t index) {
     }
     const std::u16string path = OpenedPath(workFolder_, entry.name);
     const auto known = ours_.find(path);
-    if (known != ours_.end() && Stamp(path) == known->second) {
+    if (known != ours_.end() && known->second.index == index &&
+        Stamp(path) == known->second.stamp) {
       outcome.path = path;
       outcome.how = How::Existing;
     } else {
@@ -95,7 +96,7 @@ void EntryOpener::Copy(std::size_t index) {
           },
           [&](int n) { return NumberedPath(path, n); });
       outcome.how = outcome.path == path ? How::Copied : How::Second;
-      if (const auto stamp = Stamp(outcome.path)) ours_[outcome.path] = *stamp;
+      if (const auto stamp = Stamp(outcome.path)) ours_[outcome.path] = {index, *stamp};
     }
   } catch (const Cancelled&) {
     return;

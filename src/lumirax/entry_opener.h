@@ -60,8 +60,13 @@ class EntryOpener {
   std::atomic<std::uint64_t> done_ = 0, total_ = 0;
   std::atomic<bool> busy_ = false, stop_ = false;
   Outcome outcome_;  // written by the thread before it ends
-  // Our copies as written: size and time, to know them unchanged.
-  std::map<std::u16string, std::pair<std::uint64_t, std::uint64_t>> ours_;
+  // Our copies as written: of which entry, and their size and time, to know
+  // them unchanged (two entries' names may be made safe alike).
+  struct Written {
+    std::size_t index;
+    std::pair<std::uint64_t, std::uint64_t> stamp;
+  };
+  std::map<std::u16string, Written> ours_;
   std::thread thread_;
 };
 
