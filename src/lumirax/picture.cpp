@@ -18,9 +18,31 @@ namespace turv::player {
 namespace {
 
 constexpr int kBandRows = 32;  // rows asked of the decoder at once, at most
+// The widest source whose column sums fit 32 bits: 255 times this.
+constexpr std::uint64_t kNarrowColumns = 0xFFFF'FFFFu / 255;
 
 std::uint32_t Channel(std::uint32_t pixel, int c) {
   return pixel >> (8 * c) & 0xFF;
+}
+
+// Sums one source row into target columns. Source column x spans
+// [x * tw, (x + 1) * tw) and target column i spans [i * sw, (i + 1) * sw) on
+// one scale: the overlaps are the weights. As tw <= sw, a source column
+// reaches at most into the next target column. Sum holds 255 * sw, At
+// holds sw * tw: 32 bits where they do, quicker in a 32-bit process.
+template <typename Sum, typename At>
+void SumColumns(std::span<const std::uint32_t> row, At sw, At tw, Sum* sums) {
+  At start = 0, boundary = sw;
+  for (const std::uint32_t p : row) {
+    const At end = start + tw;
+    const auto w0 = static_cast<Sum>(std::min(boundary, end) - start);
+    const auto w1 = static_cast<Sum>(tw - static_cast<At>(w0));
+    const Sum c0 = p & 0xFF, c1 = p >> 8 & 0xFF, c2 = p >> 16 & 0xFF, c3 = p >> 24;
+    sums[0] += c0 * w0, sums[1] += c1 * w0, sums[2] += c2 * w0, sums[3] += c3 * w0;
+    if (w1 != 0) sums[4] += c0 * w1, sums[5] += c1 * w1, sums[6] += c2 * w1, sums[7] += c3 * w1;
+    start = end;
+    if (end >= boundary) boundary += sw, sums += 4;
+  }
 }
 
 }  // namespace
@@ -61,6 +83,7 @@ Resampler::Resampler(Size source, Size target)
   }
   const std::size_t channels = static_cast<std::size_t>(target.width) * 4;
   horizontal_.resize(channels);
+  if (static_cast<std::uint64_t>(source.width) <= kNarrowColumns) narrow_.resize(channels);
   current_.assign(channels, 0);
   next_.assign(channels, 0);
 }
@@ -79,22 +102,7 @@ void Resampler::Add(std::span<const std::uint32_t> rows) {
 }
 
 void Resampler::Shrink(std::span<const std::uint32_t> row) {
-  // Source column x spans [x * tw, (x + 1) * tw) and target column i spans
-  // [i * sw, (i + 1) * sw) on one scale: the overlaps are the weights. A
-  // source column reaches at most into the next target column.
-  const std::uint64_t tw = static_cast<std::uint64_t>(target_.width);
-  const std::uint64_t sw = static_cast<std::uint64_t>(source_.width);
-  std::fill(horizontal_.begin(), horizontal_.end(), 0u);
-  std::uint64_t* at = horizontal_.data();
-  std::uint64_t start = 0, boundary = sw;
-  for (const std::uint32_t p : row) {
-    const std::uint64_t end = start + tw, w0 = std::min(boundary, end) - start, w1 = tw - w0;
-    const std::uint64_t c0 = p & 0xFF, c1 = p >> 8 & 0xFF, c2 = p >> 16 & 0xFF, c3 = p >> 24;
-    at[0] += c0 * w0, at[1] += c1 * w0, at[2] += c2 * w0, at[3] += c3 * w0;
-    if (w1 != 0) at[4] += c0 * w1, at[5] += c1 * w1, at[6] += c2 * w1, at[7] += c3 * w1;
-    start = end;
-    if (end >= boundary) boundary += sw, at += 4;
-  }
+  SumRow(row);
   // The same split between target rows.
   const std::int64_t sh = source_.height, th = target_.height, y = sourceRow_;
   const std::int64_t first = y * th / sh;
@@ -105,6 +113,23 @@ void Resampler::Shrink(std::span<const std::uint32_t> row) {
   if (v1 != 0) {
     for (std::size_t i = 0; i < horizontal_.size(); ++i) next_[i] += horizontal_[i] * v1;
   }
+}
+
+void Resampler::SumRow(std::span<const std::uint32_t> row) {
+  const auto sw = static_cast<std::uint64_t>(source_.width);
+  const auto tw = static_cast<std::uint64_t>(target_.width);
+  if (narrow_.empty()) {
+    std::fill(horizontal_.begin(), horizontal_.end(), 0u);
+    SumColumns(row, sw, tw, horizontal_.data());
+    return;
+  }
+  std::fill(narrow_.begin(), narrow_.end(), 0u);
+  if (sw * tw <= 0xFFFF'FFFFu) {
+    SumColumns(row, static_cast<std::uint32_t>(sw), static_cast<std::uint32_t>(tw), narrow_.data());
+  } else {
+    SumColumns(row, sw, tw, narrow_.data());
+  }
+  std::copy(narrow_.begin(), narrow_.end(), horizontal_.begin());
 }
 
 void Resampler::EmitRow() {

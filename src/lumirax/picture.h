@@ -86,6 +86,7 @@ class Resampler {
 
  private:
   void Shrink(std::span<const std::uint32_t> row);
+  void SumRow(std::span<const std::uint32_t> row);  // into horizontal_
   void EmitRow();
 
   Size source_, target_;
@@ -93,9 +94,10 @@ class Resampler {
   int sourceRow_ = 0;
   Pixels out_;
   // Shrinking: one source row summed into target columns, and two
-  // accumulating target rows. 64 bits: a target column takes 255 times the
-  // source width, which passes 32 bits beyond 16,843,009 columns, and a
-  // pixel 255 times the source's area (refused beyond what 64 bits hold).
+  // accumulating target rows. A target column takes 255 times the source
+  // width: 32 bits up to 16,843,009 columns (quicker in a 32-bit process),
+  // 64 beyond; a pixel 255 times the source's area (refused beyond 64 bits).
+  std::vector<std::uint32_t> narrow_;
   std::vector<std::uint64_t> horizontal_;
   std::vector<std::uint64_t> current_, next_;
   int currentRow_ = 0;

@@ -223,6 +223,9 @@ TEST(Resampler, ShrinksByAreaAndGrowsSmoothly) {
   // 6000 x 2 into 7 x 1: weights over many pixels still add up exactly.
   EXPECT_EQ(Scaled({6000, 2}, {7, 1}, std::vector<std::uint32_t>(12'000, 0x80402010)),
             (std::vector<std::uint32_t>(7, 0x80402010)));
+  // Column positions past 32 bits (100,000 x 50,000 on one scale).
+  EXPECT_EQ(Scaled({100'000, 2}, {50'000, 1}, std::vector<std::uint32_t>(200'000, 0x80402010)),
+            (std::vector<std::uint32_t>(50'000, 0x80402010)));
   // Growing interpolates between neighbours.
   EXPECT_EQ(Scaled({2, 1}, {4, 1}, {0xFF000000, 0xFF0000FF}),
             (std::vector<std::uint32_t>{0xFF000000, 0xFF000040, 0xFF0000BF, 0xFF0000FF}));
