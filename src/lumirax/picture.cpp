@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <stdexcept>
 #include <string>
 
 #include "lumirax/picture_header.h"
@@ -15,10 +17,32 @@ namespace turv::player {
 
 namespace {
 
-constexpr int kBandRows = 32;  // rows asked of the decoder at once
+constexpr int kBandRows = 32;  // rows asked of the decoder at once, at most
+// The widest source whose column sums fit 32 bits: 255 times this.
+constexpr std::uint64_t kNarrowColumns = 0xFFFF'FFFFu / 255;
 
 std::uint32_t Channel(std::uint32_t pixel, int c) {
   return pixel >> (8 * c) & 0xFF;
+}
+
+// Sums one source row into target columns. Source column x spans
+// [x * tw, (x + 1) * tw) and target column i spans [i * sw, (i + 1) * sw) on
+// one scale: the overlaps are the weights. As tw <= sw, a source column
+// reaches at most into the next target column. Sum holds 255 * sw, At
+// holds sw * tw: 32 bits where they do, quicker in a 32-bit process.
+template <typename Sum, typename At>
+void SumColumns(std::span<const std::uint32_t> row, At sw, At tw, Sum* sums) {
+  At start = 0, boundary = sw;
+  for (const std::uint32_t p : row) {
+    const At end = start + tw;
+    const auto w0 = static_cast<Sum>(std::min(boundary, end) - start);
+    const auto w1 = static_cast<Sum>(tw - static_cast<At>(w0));
+    const Sum c0 = p & 0xFF, c1 = p >> 8 & 0xFF, c2 = p >> 16 & 0xFF, c3 = p >> 24;
+    sums[0] += c0 * w0, sums[1] += c1 * w0, sums[2] += c2 * w0, sums[3] += c3 * w0;
+    if (w1 != 0) sums[4] += c0 * w1, sums[5] += c1 * w1, sums[6] += c2 * w1, sums[7] += c3 * w1;
+    start = end;
+    if (end >= boundary) boundary += sw, sums += 4;
+  }
 }
 
 }  // namespace
@@ -44,6 +68,10 @@ Resampler::Resampler(Size source, Size target)
     : source_(source),
       target_(target),
       grow_(target.width > source.width || target.height > source.height) {
+  if (static_cast<std::uint64_t>(source.width) * static_cast<std::uint64_t>(source.height) >
+      std::numeric_limits<std::uint64_t>::max() / 255) {
+    throw std::length_error("picture too large to scale");
+  }
   out_.width = target.width;
   out_.height = target.height;
   out_.data.reserve(static_cast<std::size_t>(target.width) *
@@ -53,20 +81,9 @@ Resampler::Resampler(Size source, Size target)
                    static_cast<std::size_t>(source.height));
     return;
   }
-  // Source column x spans [x * tw, (x + 1) * tw) and target column i spans
-  // [i * sw, (i + 1) * sw) on one scale: the overlaps are the weights.
-  const std::int64_t sw = source.width, tw = target.width;
-  column_.resize(static_cast<std::size_t>(source.width));
-  columnWeight_.resize(column_.size());
-  for (std::int64_t x = 0; x < sw; ++x) {
-    const std::int64_t first = x * tw / sw;
-    const std::int64_t boundary = (first + 1) * sw;
-    column_[static_cast<std::size_t>(x)] = static_cast<int>(first);
-    columnWeight_[static_cast<std::size_t>(x)] =
-        static_cast<std::uint32_t>(std::min(boundary, (x + 1) * tw) - x * tw);
-  }
   const std::size_t channels = static_cast<std::size_t>(target.width) * 4;
   horizontal_.resize(channels);
+  if (static_cast<std::uint64_t>(source.width) <= kNarrowColumns) narrow_.resize(channels);
   current_.assign(channels, 0);
   next_.assign(channels, 0);
 }
@@ -85,18 +102,7 @@ void Resampler::Add(std::span<const std::uint32_t> rows) {
 }
 
 void Resampler::Shrink(std::span<const std::uint32_t> row) {
-  // Per row, a target column's weights add up to the source width, so 255
-  // times that fits 32 bits; the rows' sums need 64.
-  const std::uint32_t tw = static_cast<std::uint32_t>(target_.width);
-  std::fill(horizontal_.begin(), horizontal_.end(), 0u);
-  std::uint32_t* const sums = horizontal_.data();
-  for (std::size_t x = 0; x < row.size(); ++x) {
-    const std::uint32_t p = row[x], w0 = columnWeight_[x], w1 = tw - w0;
-    const std::uint32_t c0 = p & 0xFF, c1 = p >> 8 & 0xFF, c2 = p >> 16 & 0xFF, c3 = p >> 24;
-    std::uint32_t* at = sums + static_cast<std::size_t>(column_[x]) * 4;
-    at[0] += c0 * w0, at[1] += c1 * w0, at[2] += c2 * w0, at[3] += c3 * w0;
-    if (w1 != 0) at[4] += c0 * w1, at[5] += c1 * w1, at[6] += c2 * w1, at[7] += c3 * w1;
-  }
+  SumRow(row);
   // The same split between target rows.
   const std::int64_t sh = source_.height, th = target_.height, y = sourceRow_;
   const std::int64_t first = y * th / sh;
@@ -107,6 +113,23 @@ void Resampler::Shrink(std::span<const std::uint32_t> row) {
   if (v1 != 0) {
     for (std::size_t i = 0; i < horizontal_.size(); ++i) next_[i] += horizontal_[i] * v1;
   }
+}
+
+void Resampler::SumRow(std::span<const std::uint32_t> row) {
+  const auto sw = static_cast<std::uint64_t>(source_.width);
+  const auto tw = static_cast<std::uint64_t>(target_.width);
+  if (narrow_.empty()) {
+    std::fill(horizontal_.begin(), horizontal_.end(), 0u);
+    SumColumns(row, sw, tw, horizontal_.data());
+    return;
+  }
+  std::fill(narrow_.begin(), narrow_.end(), 0u);
+  if (sw * tw <= 0xFFFF'FFFFu) {
+    SumColumns(row, static_cast<std::uint32_t>(sw), static_cast<std::uint32_t>(tw), narrow_.data());
+  } else {
+    SumColumns(row, sw, tw, narrow_.data());
+  }
+  std::copy(narrow_.begin(), narrow_.end(), horizontal_.begin());
 }
 
 void Resampler::EmitRow() {
@@ -226,13 +249,16 @@ void OverBackground(Pixels& pixels, std::uint32_t background) {
 }
 
 Pixels RenderPicture(PictureDecoder& decoder, std::span<const std::uint8_t> file, Size area,
-                     int orientation, std::uint32_t background) {
-  // A header that promises too many pixels is refused before any decoder
-  // allocates for them; a JPEG's decoder may still decode it reduced.
-  if (const std::optional<Size> promised = HeaderSize(file);
-      promised && !IsJpeg(file) &&
-      static_cast<std::uint64_t>(promised->width) * static_cast<std::uint64_t>(promised->height) >
-          kMaxDecodedPixels) {
+                     int orientation, std::uint32_t background, const std::atomic<bool>* stop) {
+  // What the decoder would hold is read from the header first: a file that
+  // states too many pixels never reaches it. A JPEG passes where the most
+  // this decoder can reduce brings it under the limit.
+  const std::optional<FrameSize> header = HeaderSize(file);
+  if (!header) throw PlayerError(std::u16string(text::kPictureDamaged));
+  const std::uint64_t reduction =
+      IsJpeg(file) ? static_cast<std::uint64_t>(std::max(1, decoder.JpegReduction())) : 1;
+  const auto reduced = [&](std::uint32_t side) { return (side + reduction - 1) / reduction; };
+  if (reduced(header->width) * reduced(header->height) > kMaxDecodedPixels) {
     throw PlayerError(std::u16string(text::kPictureTooLarge));
   }
   const std::unique_ptr<PictureFrame> frame = decoder.Open(file);
@@ -252,11 +278,14 @@ Pixels RenderPicture(PictureDecoder& decoder, std::span<const std::uint8_t> file
     throw PlayerError(std::u16string(text::kPictureTooLarge));
   }
   Resampler resampler(decoded, {fit.width, fit.height});
-  std::vector<std::uint32_t> band(static_cast<std::size_t>(decoded.width) * kBandRows);
-  for (int top = 0; top < decoded.height; top += kBandRows) {
-    const int count = std::min(kBandRows, decoded.height - top);
-    const auto rows = std::span(band).first(static_cast<std::size_t>(decoded.width) *
-                                            static_cast<std::size_t>(count));
+  const std::size_t width = static_cast<std::size_t>(decoded.width);
+  const int bandRows =
+      static_cast<int>(std::clamp<std::size_t>(kBandBytes / (width * 4), 1, kBandRows));
+  std::vector<std::uint32_t> band(width * static_cast<std::size_t>(bandRows));
+  for (int top = 0; top < decoded.height; top += bandRows) {
+    if (stop != nullptr && stop->load()) return {};
+    const int count = std::min(bandRows, decoded.height - top);
+    const auto rows = std::span(band).first(width * static_cast<std::size_t>(count));
     frame->CopyRows(top, count, rows);
     resampler.Add(rows);
   }

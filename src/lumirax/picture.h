@@ -6,6 +6,7 @@
 // tests. Portable.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -42,6 +43,9 @@ struct Pixels {
 // What the decoder may hold of one picture at most, after any reduction the
 // codec offers: 40 million pixels (a 7,700 x 5,200 photo).
 inline constexpr std::uint64_t kMaxDecodedPixels = 40'000'000;
+// The rows asked of the decoder at once hold at most this many bytes (but
+// always one row), however wide the picture.
+inline constexpr std::size_t kBandBytes = 4u << 20;
 
 // One picture opened by the decoder: its first frame.
 class PictureFrame {
@@ -63,6 +67,9 @@ class PictureDecoder {
   // The file's first frame; throws PlayerError with the German line the
   // view shows when the file is damaged or of no known format.
   virtual std::unique_ptr<PictureFrame> Open(std::span<const std::uint8_t> file) = 0;
+  // The largest factor by which this decoder shrinks a JPEG while decoding
+  // it (8 where it decodes at an eighth); 1 where it cannot.
+  virtual int JpegReduction() const = 0;
 };
 
 // Takes a picture's rows top to bottom, a band at a time, and makes a
@@ -71,6 +78,7 @@ class PictureDecoder {
 // growing interpolates between the nearest four.
 class Resampler {
  public:
+  // Throws std::length_error for a source whose sums 64 bits cannot hold.
   Resampler(Size source, Size target);
   // The next rows, source.width pixels each.
   void Add(std::span<const std::uint32_t> rows);
@@ -78,17 +86,19 @@ class Resampler {
 
  private:
   void Shrink(std::span<const std::uint32_t> row);
+  void SumRow(std::span<const std::uint32_t> row);  // into horizontal_
   void EmitRow();
 
   Size source_, target_;
   bool grow_;
   int sourceRow_ = 0;
   Pixels out_;
-  // Shrinking: per source column its first target column and the weight
-  // going there (the rest goes to the next); two accumulating target rows.
-  std::vector<int> column_;
-  std::vector<std::uint32_t> columnWeight_;
-  std::vector<std::uint32_t> horizontal_;
+  // Shrinking: one source row summed into target columns, and two
+  // accumulating target rows. A target column takes 255 times the source
+  // width: 32 bits up to 16,843,009 columns (quicker in a 32-bit process),
+  // 64 beyond; a pixel 255 times the source's area (refused beyond 64 bits).
+  std::vector<std::uint32_t> narrow_;
+  std::vector<std::uint64_t> horizontal_;
   std::vector<std::uint64_t> current_, next_;
   int currentRow_ = 0;
   // Growing: the whole (small) source.
@@ -105,8 +115,13 @@ void OverBackground(Pixels& pixels, std::uint32_t background);
 // A picture file made ready to draw: fitted into area with its proportions
 // (upright as orientation says), decoded at a reduced size where the codec
 // allows, scaled, turned and laid over the background. Throws PlayerError
-// with the view's line when it cannot be shown, too large ones included.
+// with the view's line when it cannot be shown: a file whose header the
+// player cannot read, or whose first frame the decoder would have to hold
+// at more than kMaxDecodedPixels after the most it can reduce, never
+// reaches the decoder. Between bands it looks at stop, and when it is set
+// returns nothing.
 Pixels RenderPicture(PictureDecoder& decoder, std::span<const std::uint8_t> file, Size area,
-                     int orientation, std::uint32_t background);
+                     int orientation, std::uint32_t background,
+                     const std::atomic<bool>* stop = nullptr);
 
 }  // namespace turv::player

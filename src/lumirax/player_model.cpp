@@ -22,10 +22,6 @@ bool HoldsNul(std::span<const std::uint8_t> bytes) {
   return std::find(bytes.begin(), bytes.end(), std::uint8_t{0}) != bytes.end();
 }
 
-bool StartsUtf16(std::span<const std::uint8_t> bytes) {
-  return bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
-}
-
 }  // namespace
 
 std::u16string AboutEntry(const format::Entry& entry, std::u16string_view why) {
@@ -246,6 +242,25 @@ std::string SafeFileName(std::string_view cp1252Name) {
 
 std::u16string OpenedPath(std::u16string_view workFolder, std::string_view cp1252Name) {
   return JoinPath(JoinPath(workFolder, kOpenedFolderName), FromCp1252(SafeFileName(cp1252Name)));
+}
+
+std::u16string NumberedPath(std::u16string_view path, int n) {
+  const std::size_t slash = path.rfind(u'\\');
+  const std::size_t name = slash == std::u16string_view::npos ? 0 : slash + 1;
+  std::size_t dot = path.rfind(u'.');
+  // A name that only begins with a dot has no extension to keep.
+  if (dot == std::u16string_view::npos || dot <= name) dot = path.size();
+  return std::u16string(path.substr(0, dot)) + u" (" + FromCp1252(std::to_string(n)) + u")" +
+         std::u16string(path.substr(dot));
+}
+
+std::u16string CopyProgress(const std::u16string& name, std::uint64_t done, std::uint64_t total) {
+  const auto percent = total == 0
+                           ? 100
+                           : static_cast<int>(100.0 * static_cast<double>(std::min(done, total)) /
+                                              static_cast<double>(total));
+  return std::u16string(text::kOpenQuote) + name + std::u16string(text::kCloseQuote) +
+         std::u16string(text::kCopying) + FromCp1252(std::to_string(percent)) + u" %";
 }
 
 }  // namespace turv::player

@@ -129,5 +129,10 @@ View PrepareView(const Presentation& presentation, std::size_t index);
 std::string SafeFileName(std::string_view cp1252Name);
 // workFolder\Dateien\<safe name>.
 std::u16string OpenedPath(std::u16string_view workFolder, std::string_view cp1252Name);
+// The path of the n-th copy (n from 2) beside a copy that its program
+// holds open: "Name (2).ext", the number before the last dot of the name.
+std::u16string NumberedPath(std::u16string_view path, int n);
+// The status line while an entry is copied: "„Name“ wird kopiert: 45 %".
+std::u16string CopyProgress(const std::u16string& name, std::uint64_t done, std::uint64_t total);
 
 }  // namespace turv::player

@@ -69,11 +69,12 @@ std::u16string DecodeUtf8(std::span<const std::uint8_t> bytes) {
   return out;
 }
 
-std::u16string DecodeUtf16Le(std::span<const std::uint8_t> bytes) {
+std::u16string DecodeUtf16(std::span<const std::uint8_t> bytes, bool little) {
   std::u16string out;
   out.reserve(bytes.size() / 2);
+  const std::size_t low = little ? 0 : 1;
   for (std::size_t at = 0; at + 1 < bytes.size(); at += 2) {
-    out += static_cast<char16_t>(bytes[at] | (bytes[at + 1] << 8));
+    out += static_cast<char16_t>(bytes[at + low] | (bytes[at + 1 - low] << 8));
   }
   return out;
 }
@@ -164,13 +165,16 @@ bool LooksLikeUtf8(std::span<const std::uint8_t> bytes) {
   return beyondAscii;
 }
 
+bool StartsUtf16(std::span<const std::uint8_t> bytes) {
+  return bytes.size() >= 2 &&
+         ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF));
+}
+
 std::u16string DecodeTextFile(std::span<const std::uint8_t> bytes) {
   if (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
     return WithCrLf(DecodeUtf8(bytes.subspan(3)));
   }
-  if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
-    return WithCrLf(DecodeUtf16Le(bytes.subspan(2)));
-  }
+  if (StartsUtf16(bytes)) return WithCrLf(DecodeUtf16(bytes.subspan(2), bytes[0] == 0xFF));
   if (LooksLikeUtf8(bytes)) return WithCrLf(DecodeUtf8(bytes));
   return WithCrLf(FromCp1252({reinterpret_cast<const char*>(bytes.data()), bytes.size()}));
 }

@@ -35,8 +35,11 @@ std::string ToUtf8(std::u16string_view utf16);
 // spoil text already seen to be UTF-8.
 bool LooksLikeUtf8(std::span<const std::uint8_t> bytes);
 
+// Whether bytes begin with a UTF-16 byte order mark, in either order.
+bool StartsUtf16(std::span<const std::uint8_t> bytes);
+
 // A text file's bytes for a multi-line edit control: a byte order mark picks
-// UTF-8 or UTF-16LE; text without one is UTF-8 when it reads as such, else
+// UTF-8, UTF-16LE or UTF-16BE; text without one is UTF-8 when it reads as such, else
 // Windows-1252. Line ends become CR LF; NUL becomes a blank.
 std::u16string DecodeTextFile(std::span<const std::uint8_t> bytes);
 

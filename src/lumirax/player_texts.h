@@ -78,6 +78,13 @@ inline constexpr T kCannotWrite = u" kann nicht geschrieben werden: ";
 inline constexpr T kNoProgramFor = u"Windows kennt kein Programm für ";
 inline constexpr T kFileLiesIn = u". Die Datei liegt in ";
 inline constexpr T kCannotOpen = u" kann nicht geöffnet werden (Fehler ";
+inline constexpr T kCopying = u" wird kopiert: ";
+inline constexpr T kStillCopying =
+    u" wird noch kopiert. Bitte warten Sie, bis die Kopie fertig ist.";
+inline constexpr T kOpenedCopy = u"Geöffnet: ";
+inline constexpr T kOpenedExisting = u"Geöffnet: die vorhandene, unveränderte Kopie ";
+inline constexpr T kOpenedSecond =
+    u"Die erste Kopie ist noch in einem Programm geöffnet. Geöffnet: eine zweite Kopie ";
 inline constexpr T kError = u"Fehler ";
 inline constexpr T kNoMemory = u"Zu wenig Arbeitsspeicher.";
 inline constexpr T kInternal = u"Interner Fehler: ";

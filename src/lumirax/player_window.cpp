@@ -17,8 +17,10 @@ namespace turv::player {
 namespace {
 
 constexpr wchar_t kTitle[] = L"lumirax";
-constexpr UINT kSlideReady = WM_APP + 1;  // the worker finished a slide
-constexpr UINT kShowEnded = WM_APP + 2;   // wParam: the slide the show ended at
+constexpr UINT kSlideReady = WM_APP + 1;    // the worker finished a slide
+constexpr UINT kShowEnded = WM_APP + 2;     // wParam: the slide the show ended at
+constexpr UINT kCopyProgress = WM_APP + 3;  // an entry's copy for its program goes on
+constexpr UINT kCopyDone = WM_APP + 4;      // and is finished
 
 std::u16string Text(std::u16string_view text) {
   return std::u16string(text);
@@ -94,7 +96,10 @@ void ReportError(HWND owner, const std::exception_ptr& error) noexcept {
 
 PlayerWindow::PlayerWindow(HINSTANCE instance, const Presentation& presentation,
                            std::u16string workFolder, const std::u16string& statusLine)
-    : instance_(instance), presentation_(presentation), workFolder_(std::move(workFolder)) {
+    : instance_(instance),
+      presentation_(presentation),
+      workFolder_(std::move(workFolder)),
+      startLine_(statusLine) {
   for (std::size_t i = 0; i < presentation_.Entries().size(); ++i) {
     const format::Entry& entry = presentation_.Entries()[i];
     pictures_.push_back(KindByName(entry.name) == Kind::Picture &&
@@ -127,10 +132,13 @@ PlayerWindow::PlayerWindow(HINSTANCE instance, const Presentation& presentation,
   if (window_ == nullptr) throw WindowProblem();
   try {
     worker_ = std::make_unique<SlideWorker>(presentation_, window_, kSlideReady);
+    opener_ = std::make_unique<EntryOpener>(presentation_, workFolder_, window_, kCopyProgress,
+                                            kCopyDone);
     CreateControls(statusLine);
   } catch (...) {
     // The window must not outlive this half-made object; no message loop
     // runs yet, so its end asks nobody to quit.
+    opener_.reset();
     worker_.reset();
     ::DestroyWindow(window_);
     throw;
@@ -139,7 +147,8 @@ PlayerWindow::PlayerWindow(HINSTANCE instance, const Presentation& presentation,
 
 PlayerWindow::~PlayerWindow() {
   show_.reset();
-  worker_.reset();  // before the window it posts to
+  worker_.reset();  // before the window they post to
+  opener_.reset();
   if (window_ != nullptr) ::DestroyWindow(window_);
 }
 
@@ -231,6 +240,13 @@ LRESULT PlayerWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case kShowEnded:
       EndShow(static_cast<std::size_t>(wParam));
+      return 0;
+    case kCopyProgress:
+      SetStatus(CopyProgress(FromCp1252(presentation_.Entries()[opener_->Index()].name),
+                             opener_->Done(), opener_->Total()));
+      return 0;
+    case kCopyDone:
+      CopyFinished();
       return 0;
     case WM_CTLCOLORSTATIC:
       // The entry's side is a white page, the read-only text on it too.
@@ -334,6 +350,7 @@ void PlayerWindow::Select(int index) {
   view_ = PrepareView(presentation_, selected_);
   WantNow();
   ShowSelected();
+  if (!opener_->Busy()) SetStatus(startLine_);
 }
 
 // The selected entry's controls: the text, what cannot be shown, or
@@ -363,7 +380,8 @@ SlideRequest PlayerWindow::BrowsingRequest(std::size_t index) const {
 }
 
 void PlayerWindow::WantNow() {
-  if (!worker_) return;
+  // Minimised, the view has no area: nothing to decode and nothing to forget.
+  if (!worker_ || (!show_ && ::IsIconic(window_))) return;
   std::vector<SlideRequest> wanted;
   if (show_) {
     wanted = show_->Wanted();
@@ -377,7 +395,7 @@ void PlayerWindow::WantNow() {
     return std::find(wanted.begin(), wanted.end(), slide.request) == wanted.end();
   });
   std::erase_if(wanted, [&](const SlideRequest& request) { return Decoded(request) != nullptr; });
-  worker_->Want(std::move(wanted));
+  worker_->Want(wanted);
 }
 
 void PlayerWindow::SlidesArrived() {
@@ -438,25 +456,38 @@ void PlayerWindow::EndShow(std::size_t at) {
   ::SetFocus(list_);
 }
 
+void PlayerWindow::SetStatus(const std::u16string& line) {
+  ::SetWindowTextW(status_, Wide(line).c_str());
+}
+
 void PlayerWindow::OpenEntry(std::size_t index) {
   if (index >= presentation_.Entries().size()) return;
-  const format::Entry& entry = presentation_.Entries()[index];
-  const HWND owner = show_ ? nullptr : window_;
-
-  const std::u16string folder = JoinPath(workFolder_, kOpenedFolderName);
-  if (!::CreateDirectoryW(Wide(folder).c_str(), nullptr) && !FolderExists(folder)) {
-    throw PlayerError(Text(text::kFolder) + folder + Text(text::kFolderNotMade) +
-                      SystemMessage(::GetLastError()) + u".");
+  if (!opener_->Start(index)) {
+    SetStatus(Text(text::kOpenQuote) + FromCp1252(presentation_.Entries()[opener_->Index()].name) +
+              Text(text::kCloseQuote) + Text(text::kStillCopying));
+    return;
   }
-  const std::u16string path = OpenedPath(workFolder_, entry.name);
-  WriteReplacing(path,
-                 [&](const ByteSink& sink) { presentation_.CopyBody(index, 1u << 20, sink); });
+  SetStatus(CopyProgress(FromCp1252(presentation_.Entries()[index].name), 0, opener_->Total()));
+}
 
-  const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteW(
-      owner, nullptr, Wide(path).c_str(), nullptr, Wide(folder).c_str(), SW_SHOWNORMAL));
+void PlayerWindow::CopyFinished() {
+  const EntryOpener::Outcome copy = opener_->Finish();
+  if (!copy.problem.empty()) {
+    SetStatus(startLine_);
+    throw PlayerError(copy.problem);
+  }
+  const std::u16string_view how = copy.how == EntryOpener::How::Existing ? text::kOpenedExisting
+                                  : copy.how == EntryOpener::How::Second ? text::kOpenedSecond
+                                                                         : text::kOpenedCopy;
+  SetStatus(Text(how) + copy.path);
+  const std::u16string folder = JoinPath(workFolder_, kOpenedFolderName);
+  const auto result = reinterpret_cast<INT_PTR>(
+      ::ShellExecuteW(show_ ? nullptr : window_, nullptr, Wide(copy.path).c_str(), nullptr,
+                      Wide(folder).c_str(), SW_SHOWNORMAL));
   if (result > 32) return;
-  const std::u16string name =
-      Text(text::kOpenQuote) + FromCp1252(entry.name) + Text(text::kCloseQuote);
+  const std::u16string name = Text(text::kOpenQuote) +
+                              FromCp1252(presentation_.Entries()[copy.index].name) +
+                              Text(text::kCloseQuote);
   if (result == SE_ERR_NOASSOC || result == SE_ERR_ASSOCINCOMPLETE) {
     throw PlayerError(Text(text::kNoProgramFor) + name + Text(text::kFileLiesIn) + folder + u".");
   }

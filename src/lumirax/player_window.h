@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "lumirax/entry_opener.h"
 #include "lumirax/player_model.h"
 #include "lumirax/show_window.h"
 #include "lumirax/slide_worker.h"
@@ -52,6 +53,9 @@ class PlayerWindow : private ShowHost {
   void SlidesArrived();
   void StartShow(std::size_t from);
   void EndShow(std::size_t at);
+  // An entry's copy is there: says how, and hands it to its program.
+  void CopyFinished();
+  void SetStatus(const std::u16string& line);
 
   // ShowHost
   const Slide* Decoded(const SlideRequest& request) const override;
@@ -78,6 +82,8 @@ class PlayerWindow : private ShowHost {
   std::vector<bool> pictures_;  // per entry: a picture the worker decodes
   std::vector<Slide> slides_;   // decoded, and still wanted
   std::unique_ptr<SlideWorker> worker_;
+  std::unique_ptr<EntryOpener> opener_;
+  std::u16string startLine_;  // the status line between openings
   std::unique_ptr<ShowWindow> show_;
 };
 

@@ -157,6 +157,9 @@ LRESULT ShowWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDOWN:
       Go(Show::Step::Next);
       return 0;
+    case WM_CLOSE:
+      End();  // Alt+F4 ends the show as Esc does: the browsing window destroys it
+      return 0;
     case WM_ERASEBKGND:
       return 1;  // the paint covers everything
     case WM_PAINT:

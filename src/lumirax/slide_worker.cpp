@@ -15,35 +15,42 @@
 namespace turv::player {
 
 SlideWorker::SlideWorker(const Presentation& presentation, HWND window, UINT message)
-    : presentation_(presentation), window_(window), message_(message), thread_([this] { Run(); }) {}
+    : thread_(Run, state_, std::cref(presentation), window, message) {}
 
 SlideWorker::~SlideWorker() {
+  bool decoding = false;
   {
-    const std::lock_guard lock(mutex_);
-    stop_ = true;
-    queue_.clear();
+    std::unique_lock lock(state_->mutex);
+    state_->stop = true;
+    decoding = state_->queue.Busy();
+    state_->queue.Clear();
+    // The presentation goes after this object; a decode no longer reads it.
+    state_->wake.wait(lock, [&] { return !state_->reading; });
   }
-  wake_.notify_one();
-  thread_.join();
+  state_->wake.notify_all();
+  if (decoding) {
+    thread_.detach();
+  } else {
+    thread_.join();
+  }
 }
 
-void SlideWorker::Want(std::vector<SlideRequest> wanted) {
+void SlideWorker::Want(const std::vector<SlideRequest>& wanted) {
   {
-    const std::lock_guard lock(mutex_);
-    queue_.clear();
-    for (const SlideRequest& request : wanted) {
-      if (!(busy_ && *busy_ == request)) queue_.push_back(request);
-    }
+    const std::lock_guard lock(state_->mutex);
+    state_->queue.Want(wanted);
   }
-  wake_.notify_one();
+  state_->wake.notify_all();
 }
 
 std::vector<Slide> SlideWorker::Take() {
-  const std::lock_guard lock(mutex_);
-  return std::exchange(done_, {});
+  const std::lock_guard lock(state_->mutex);
+  return state_->queue.Take();
 }
 
-void SlideWorker::Run() {
+void SlideWorker::Run(const std::shared_ptr<State>& shared, const Presentation& presentation,
+                      HWND window, UINT message) {
+  State& state = *shared;
   const bool com = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_MULTITHREADED));
   std::optional<WicDecoder> decoder;
   std::u16string noDecoder;
@@ -55,25 +62,30 @@ void SlideWorker::Run() {
   for (;;) {
     SlideRequest request;
     {
-      std::unique_lock lock(mutex_);
-      wake_.wait(lock, [&] { return stop_ || !queue_.empty(); });
-      if (stop_) break;
-      request = queue_.front();
-      queue_.pop_front();
-      busy_ = request;
+      std::unique_lock lock(state.mutex);
+      std::optional<SlideRequest> next;
+      state.wake.wait(lock, [&] { return state.stop || (next = state.queue.Next()); });
+      if (state.stop) break;
+      request = *next;
+      state.reading = decoder.has_value();
     }
     Slide slide{request, {}, noDecoder};
     if (decoder) {
       try {
         Bytes body;
         try {
-          body = presentation_.ReadBody(request.index, kImageLimit);
+          body = presentation.ReadBody(request.index, kImageLimit);
         } catch (const PlayerError&) {
           slide.unreadable = true;
           throw;
         }
-        slide.pixels =
-            RenderPicture(*decoder, body, request.area, JpegOrientation(body), request.background);
+        {
+          const std::lock_guard lock(state.mutex);
+          state.reading = false;
+        }
+        state.wake.notify_all();
+        slide.pixels = RenderPicture(*decoder, body, request.area, JpegOrientation(body),
+                                     request.background, &state.stop);
       } catch (const PlayerError& error) {
         slide.problem = error.Message();
       } catch (const std::bad_alloc&) {
@@ -82,13 +94,16 @@ void SlideWorker::Run() {
         slide.problem = text::kPictureDamaged;
       }
     }
+    bool stopped = false;
     {
-      const std::lock_guard lock(mutex_);
-      busy_.reset();
-      if (stop_) break;
-      done_.push_back(std::move(slide));
+      const std::lock_guard lock(state.mutex);
+      state.reading = false;
+      stopped = state.stop;
+      if (!stopped) state.queue.Finished(std::move(slide));
     }
-    ::PostMessageW(window_, message_, 0, 0);
+    state.wake.notify_all();
+    if (stopped) break;
+    ::PostMessageW(window, message, 0, 0);
   }
   decoder.reset();
   if (com) ::CoUninitialize();

@@ -19,9 +19,11 @@ class WicDecoder : public PictureDecoder {
 
   // Decodes from the bytes given (they must outlive the frame).
   std::unique_ptr<PictureFrame> Open(std::span<const std::uint8_t> file) override;
+  int JpegReduction() const override { return jpegReduction_; }
 
  private:
   IWICImagingFactory* factory_ = nullptr;
+  int jpegReduction_ = 1;
 };
 
 }  // namespace turv::player

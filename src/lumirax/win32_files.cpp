@@ -194,8 +194,9 @@ std::optional<Bytes> ReadSmallFile(const std::u16string& path, std::size_t limit
   return bytes;
 }
 
-void WriteReplacing(const std::u16string& target,
-                    const std::function<void(const ByteSink&)>& produce) {
+std::u16string WriteReplacing(const std::u16string& target,
+                              const std::function<void(const ByteSink&)>& produce,
+                              const std::function<std::u16string(int)>& alternative) {
   const auto failed = [&](DWORD code) {
     return PlayerError(std::u16string(text::kTheFile) + Quoted(target) +
                        std::u16string(text::kCannotWrite) + SystemMessage(code) + u".");
@@ -217,11 +218,27 @@ void WriteReplacing(const std::u16string& target,
       }
     });
   }
-  if (!::MoveFileExW(Wide(pending.Path()).c_str(), Wide(target).c_str(),
-                     MOVEFILE_REPLACE_EXISTING)) {
-    throw failed(::GetLastError());
+  const std::wstring from = Wide(pending.Path());
+  if (!::MoveFileExW(from.c_str(), Wide(target).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    const DWORD code = ::GetLastError();
+    if (!alternative || (code != ERROR_SHARING_VIOLATION && code != ERROR_ACCESS_DENIED &&
+                         code != ERROR_LOCK_VIOLATION)) {
+      throw failed(code);
+    }
+    // Held open: beside it, under a name nothing holds yet.
+    for (int n = 2; n < 100; ++n) {
+      const std::u16string other = alternative(n);
+      if (::MoveFileExW(from.c_str(), Wide(other).c_str(), 0)) {
+        pending.Committed();
+        return other;
+      }
+      const DWORD again = ::GetLastError();
+      if (again != ERROR_ALREADY_EXISTS && again != ERROR_FILE_EXISTS) throw failed(again);
+    }
+    throw failed(code);
   }
   pending.Committed();
+  return target;
 }
 
 }  // namespace turv::player

@@ -56,8 +56,12 @@ std::optional<Bytes> ReadSmallFile(const std::u16string& path, std::size_t limit
 // Writes a file through a temporary file beside it, which replaces the
 // target only when complete; produce hands its bytes to the sink given.
 // On any failure the target is left as it was and PlayerError is thrown.
+// Where the target cannot be replaced because a program holds it open and
+// alternative is given, the complete file takes the first free name that
+// alternative(2), alternative(3), ... gives instead. The path written.
 using ByteSink = std::function<void(std::span<const std::uint8_t>)>;
-void WriteReplacing(const std::u16string& target,
-                    const std::function<void(const ByteSink&)>& produce);
+std::u16string WriteReplacing(const std::u16string& target,
+                              const std::function<void(const ByteSink&)>& produce,
+                              const std::function<std::u16string(int)>& alternative = {});
 
 }  // namespace turv::player

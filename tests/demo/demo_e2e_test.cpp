@@ -355,6 +355,50 @@ TEST_F(Demo, PicturesOfEveryFormatShowUprightAndTheShowStepsThroughThem) {
   EXPECT_EQ(WaitForExit(player, 30'000), std::optional<DWORD>(0));
 }
 
+// Alt+F4 in the show ends the show as Esc does, and does nothing else:
+// browsing goes on at the slide shown, its keys answer, a show starts again.
+TEST_F(Demo, AltF4EndsTheShowAsEscDoes) {
+  const auto window = Launch(Pack("\"" + sample + "\\slides\"", sample + "\\captions.txt"));
+  ASSERT_TRUE(window);
+  const HWND list = ::GetDlgItem(window->handle, player::kListId);
+  const auto isShow = [](const probe::WindowInfo& w) {
+    return w.visible && w.className == player::kShowClass;
+  };
+  const auto selected = [&] {
+    DWORD_PTR index = 0;
+    ::SendMessageTimeoutW(list, LB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, 2'000, &index);
+    return index;
+  };
+  Press(list, VK_F5);
+  const auto show = probe::WaitFor(isShow, 10'000);
+  ASSERT_TRUE(show) << "no show";
+  Press(show->handle, VK_RIGHT);
+  Press(show->handle, VK_RIGHT);
+  // Alt+F4 pressed as a user presses it, to the show in front.
+  ::SetForegroundWindow(show->handle);
+  std::vector<INPUT> keys(4);
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    keys[i].type = INPUT_KEYBOARD;
+    keys[i].ki.wVk = i == 0 || i == 3 ? VK_MENU : VK_F4;
+    keys[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
+  }
+  ::SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
+  EXPECT_TRUE(probe::WaitUntil([&] { return !::IsWindow(show->handle); }, 10'000));
+  ::Sleep(500);
+  EXPECT_EQ(selected(), 2u);
+  Press(list, VK_DOWN);
+  EXPECT_EQ(selected(), 3u);
+  EXPECT_FALSE(Exists(work + "\\Dateien"));  // nothing was opened
+  Press(list, VK_F5);
+  const auto again = probe::WaitFor(isShow, 10'000);
+  ASSERT_TRUE(again) << "no second show";
+  Press(again->handle, VK_ESCAPE);
+
+  const auto player = ProcessOf(window->handle);
+  ::PostMessageA(window->handle, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForExit(player, 30'000), std::optional<DWORD>(0));
+}
+
 // The player runs from the work folder, where anyone who can write the
 // temporary folder may leave a DLL: one named like a DLL it loads by name
 // (the theme engine, with its first window), which Wine is told to prefer to
@@ -380,6 +424,8 @@ TEST_F(Demo, ADllPlantedInTheWorkFolderIsNotLoaded) {
   EXPECT_FALSE(Exists(planted + ".loaded"));
 }
 
+// Enter copies the entry beside the data off the window's thread, saying so
+// in the status line, and opens it again as it is or, held open, beside it.
 TEST_F(Demo, EnterWritesTheEntryBesideTheDataAndNamesAMissingProgram) {
   const std::string files = root + "\\Dateien";
   ::CreateDirectoryA(files.c_str(), nullptr);
@@ -404,8 +450,29 @@ TEST_F(Demo, EnterWritesTheEntryBesideTheDataAndNamesAMissingProgram) {
             std::wstring::npos)
       << probe::Utf8(*message);
 
-  EXPECT_EQ(ReadBytes(work + "\\Dateien\\notiz.turvdemo"), body);
+  const std::string copy = work + "\\Dateien\\notiz.turvdemo";
+  EXPECT_EQ(ReadBytes(copy), body);
   EXPECT_EQ(FilesIn(work + "\\Dateien"), std::vector<std::string>{"notiz.turvdemo"});
+  const HWND status = ::GetDlgItem(window->handle, player::kStatusId);
+  EXPECT_EQ(probe::TextOfW(status).rfind(L"Ge\xF6"
+                                         L"ffnet: ",
+                                         0),
+            0u);
+  EXPECT_NE(probe::TextOfW(status).find(L"Dateien\\notiz.turvdemo"), std::wstring::npos);
+
+  // Again: our copy, unchanged, is opened as it is.
+  Press(list, VK_RETURN);
+  ASSERT_TRUE(MessageOf(PidOf(window->handle)));
+  EXPECT_NE(probe::TextOfW(status).find(L"vorhandene"), std::wstring::npos);
+  // Changed and held open by its program: a second copy beside it.
+  WriteBytes(copy, Bytes(5, 'y'));
+  const win32::KernelHandle held(::CreateFileA(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                               OPEN_EXISTING, 0, nullptr));
+  Press(list, VK_RETURN);
+  ASSERT_TRUE(MessageOf(PidOf(window->handle)));
+  EXPECT_EQ(ReadBytes(work + "\\Dateien\\notiz (2).turvdemo"), body);
+  EXPECT_NE(probe::TextOfW(status).find(L"zweite Kopie"), std::wstring::npos)
+      << probe::Utf8(probe::TextOfW(status));
   ::PostMessageA(window->handle, WM_CLOSE, 0, 0);
   EXPECT_EQ(WaitForExit(player, 30'000), std::optional<DWORD>(0));
 }

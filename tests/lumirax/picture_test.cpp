@@ -1,13 +1,18 @@
-// Pictures before the screen: the EXIF orientation read from hostile bytes,
-// the pixels turned by it, scaled with a filter that keeps every pixel's
-// share, laid over the background, and the size asked of the decoder.
+// Pictures before the screen: the EXIF orientation and the frame's size
+// read from hostile bytes, the pixels turned by it, scaled with a filter
+// that keeps every pixel's share, laid over the background, the size asked
+// of the decoder, and which slides the decoding thread takes.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <string>
 
 #include "lumirax/picture.h"
 #include "lumirax/picture_header.h"
 #include "lumirax/player_text.h"
+#include "lumirax/slide_queue.h"
 
 namespace turv::player {
 namespace {
@@ -124,32 +129,57 @@ TEST(ExifOrientation, AnythingDamagedOrHostileReadsAsUpright) {
   }
 }
 
-TEST(HeaderSize, WhatEachFormatPromisesBeforeAnyDecoder) {
+Bytes CorpusFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The picture header's fuzz corpus: real small files, and the lying set,
+// each stating a frame no decoder should be given.
+const std::filesystem::path kCorpus = TURV_PICTURE_CORPUS;
+
+TEST(HeaderSize, TheFirstFrameOfEveryFormatBeforeAnyDecoder) {
+  constexpr std::uint32_t k2G = 0x8000'0000u;
+  const std::map<std::string, FrameSize> files = {
+      {"png-64x48.png", {64, 48}},
+      {"gif-64x48.gif", {64, 48}},
+      {"lying-gif-frame-20000.gif", {20'000, 20'000}},  // on a 1x1 screen
+      {"lying-tiff-100000.tif", {100'000, 100'000}},
+      {"lying-tiff-100000-big-endian.tif", {100'000, 100'000}},
+      {"lying-png-2g.png", {k2G, k2G}},
+      {"lying-bmp-2g-rows.bmp", {1, k2G}},  // top-down, INT_MIN rows
+      {"lying-jpeg-65535.jpg", {65'535, 65'535}},
+  };
+  for (const auto& [name, size] : files)
+    EXPECT_EQ(HeaderSize(CorpusFile(kCorpus / name)), size) << name;
+
   Bytes png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
   Put32(png, 100'000, false);
   Put32(png, 3, false);
-  EXPECT_EQ(HeaderSize(png), (Size{100'000, 3}));
+  EXPECT_EQ(HeaderSize(png), (FrameSize{100'000, 3}));
   EXPECT_EQ(HeaderSize(std::span(png).first(23)), std::nullopt);
 
-  Bytes gif{'G', 'I', 'F', '8', '9', 'a'};
-  Put16(gif, 640, true);
-  Put16(gif, 480, true);
-  EXPECT_EQ(HeaderSize(gif), (Size{640, 480}));
-
   Bytes bmp(26, 0);
-  bmp[0] = 'B', bmp[1] = 'M';
+  bmp[0] = 'B', bmp[1] = 'M', bmp[14] = 40;
   bmp[18] = 0x20, bmp[22] = 0xF0, bmp[23] = 0xFF, bmp[24] = 0xFF, bmp[25] = 0xFF;  // top-down
-  EXPECT_EQ(HeaderSize(bmp), (Size{32, 16}));
-  bmp[22] = 0, bmp[23] = 0, bmp[24] = 0, bmp[25] = 0x80;  // INT_MIN rows
-  EXPECT_EQ(HeaderSize(bmp), std::nullopt);
+  EXPECT_EQ(HeaderSize(bmp), (FrameSize{32, 16}));
+  bmp[14] = 12, bmp[20] = 0x10;  // the old header's 16-bit sides
+  EXPECT_EQ(HeaderSize(bmp), (FrameSize{32, 16}));
 
   // A progressive JPEG's frame header after the EXIF segment; DHT is no frame.
   const Bytes dht = Segment(0xC4, {0, 1, 2, 3, 4, 5});
   const Bytes sof2 = Segment(0xC2, {8, 0x0F, 0xA0, 0x17, 0x70, 3});
-  EXPECT_EQ(HeaderSize(Jpeg({App1({}), dht, sof2})), (Size{6000, 4000}));
+  EXPECT_EQ(HeaderSize(Jpeg({App1({}), dht, sof2})), (FrameSize{6000, 4000}));
+  // However many segments stand before it.
+  std::vector<Bytes> many(100, kJfif);
+  many.push_back(sof2);
+  EXPECT_EQ(HeaderSize(Jpeg(many)), (FrameSize{6000, 4000}));
   EXPECT_EQ(HeaderSize(Jpeg({App1({}), dht})), std::nullopt);
   EXPECT_EQ(HeaderSize(Jpeg({Segment(0xC0, {8, 0, 0, 0x17, 0x70, 3})})), std::nullopt);  // 0 rows
   EXPECT_EQ(HeaderSize(Bytes{'I', 'I', 42, 0, 8, 0, 0, 0}), std::nullopt);
+  // A GIF that ends before its first image.
+  EXPECT_EQ(HeaderSize(Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x3B}),
+            std::nullopt);
 }
 
 Pixels Make(int width, int height, std::vector<std::uint32_t> data) {
@@ -193,6 +223,9 @@ TEST(Resampler, ShrinksByAreaAndGrowsSmoothly) {
   // 6000 x 2 into 7 x 1: weights over many pixels still add up exactly.
   EXPECT_EQ(Scaled({6000, 2}, {7, 1}, std::vector<std::uint32_t>(12'000, 0x80402010)),
             (std::vector<std::uint32_t>(7, 0x80402010)));
+  // Column positions past 32 bits (100,000 x 50,000 on one scale).
+  EXPECT_EQ(Scaled({100'000, 2}, {50'000, 1}, std::vector<std::uint32_t>(200'000, 0x80402010)),
+            (std::vector<std::uint32_t>(50'000, 0x80402010)));
   // Growing interpolates between neighbours.
   EXPECT_EQ(Scaled({2, 1}, {4, 1}, {0xFF000000, 0xFF0000FF}),
             (std::vector<std::uint32_t>{0xFF000000, 0xFF000040, 0xFF0000BF, 0xFF0000FF}));
@@ -204,75 +237,140 @@ TEST(OverBackground, PremultipliedColoursCoverTheBackgroundByTheirAlpha) {
   EXPECT_EQ(p.data, (std::vector<std::uint32_t>{0xFF7F7FFF, 0xFFFFFFFF, 0xFF123456}));
 }
 
-// A decoder of one solid picture that can decode at half size or not at all.
+// A decoder of one solid picture that can decode at 1/reduction of its size
+// (a JPEG decoder's 8) or not at all; it notes what it is asked.
 class SolidFrame : public PictureFrame {
  public:
-  SolidFrame(Size stored, bool halves, std::vector<Size>& asked)
-      : stored_(stored), halves_(halves), asked_(asked) {}
+  SolidFrame(Size stored, int reduction, std::vector<Size>& asked, std::size_t& largestBand)
+      : stored_(stored), reduction_(reduction), asked_(asked), largestBand_(largestBand) {}
   Size StoredSize() const override { return stored_; }
   Size Reduce(Size wanted) override {
     asked_.push_back(wanted);
-    if (halves_ && wanted.width * 2 <= stored_.width) {
-      rows_ = {stored_.width / 2, stored_.height / 2};
+    // The most it can reduce, by halves, to no less than wanted.
+    for (int by = reduction_; by > 1; by /= 2) {
+      if (wanted.width * by <= stored_.width) {
+        rows_ = {stored_.width / by, stored_.height / by};
+        break;
+      }
     }
     return rows_;
   }
   void CopyRows(int top, int count, std::span<std::uint32_t> rows) override {
     EXPECT_EQ(rows.size(), static_cast<std::size_t>(rows_.width) * static_cast<std::size_t>(count));
     EXPECT_LE(top + count, rows_.height);
+    largestBand_ = std::max(largestBand_, rows.size_bytes());
     std::fill(rows.begin(), rows.end(), 0xFF00FF00);
   }
 
  private:
   Size stored_;
-  bool halves_;
+  int reduction_;
   std::vector<Size>& asked_;
+  std::size_t& largestBand_;
   Size rows_ = stored_;
 };
 
 class SolidDecoder : public PictureDecoder {
  public:
-  SolidDecoder(Size stored, bool halves) : stored_(stored), halves_(halves) {}
+  SolidDecoder(Size stored, int reduction) : stored_(stored), reduction_(reduction) {}
   std::unique_ptr<PictureFrame> Open(std::span<const std::uint8_t>) override {
     ++opened;
-    return std::make_unique<SolidFrame>(stored_, halves_, asked);
+    return std::make_unique<SolidFrame>(stored_, reduction_, asked, largestBand);
   }
+  int JpegReduction() const override { return reduction_; }
   std::vector<Size> asked;
+  std::size_t largestBand = 0;
   int opened = 0;
 
  private:
   Size stored_;
-  bool halves_;
+  int reduction_;
 };
 
-TEST(RenderPicture, FitsUprightAsksForTheReducedSizeAndRefusesTooLarge) {
+Bytes PngHeader(std::uint32_t width, std::uint32_t height) {
+  Bytes png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+  Put32(png, width, false);
+  Put32(png, height, false);
+  return png;
+}
+
+Bytes JpegHeader(unsigned width, unsigned height) {
+  return Jpeg({Segment(
+      0xC0, {8, static_cast<std::uint8_t>(height >> 8), static_cast<std::uint8_t>(height),
+             static_cast<std::uint8_t>(width >> 8), static_cast<std::uint8_t>(width), 3})});
+}
+
+// Renders and expects the refusal's line; whether the decoder was asked.
+bool Refused(SolidDecoder& decoder, const Bytes& file, const char* why) {
+  try {
+    RenderPicture(decoder, file, {1'280, 1'024}, 1, 0);
+    ADD_FAILURE() << "accepted";
+  } catch (const PlayerError& error) {
+    EXPECT_NE(ToUtf8(error.Message()).find(why), std::string::npos) << ToUtf8(error.Message());
+  }
+  return decoder.opened == 0;
+}
+
+TEST(RenderPicture, FitsUprightAndAsksForTheReducedSize) {
   // A landscape photo stored sideways (orientation 6) is portrait upright:
   // it fits a portrait area by its height.
-  SolidDecoder photo({400, 300}, true);
-  const Pixels upright = RenderPicture(photo, {}, {100, 200}, 6, 0x000000);
+  SolidDecoder photo({400, 300}, 2);
+  const Pixels upright = RenderPicture(photo, JpegHeader(400, 300), {100, 200}, 6, 0x000000);
   EXPECT_EQ(upright.width, 100);
   EXPECT_EQ(upright.height, 133);
   ASSERT_EQ(photo.asked, (std::vector<Size>{{133, 100}}));
   EXPECT_EQ(upright.data.front(), 0xFF00FF00u);
+}
 
-  // 48 million pixels are refused unless the codec decodes them smaller.
-  SolidDecoder whole({8'000, 6'000}, false);
-  try {
-    RenderPicture(whole, {}, {1'280, 1'024}, 1, 0);
-    ADD_FAILURE() << "accepted";
-  } catch (const PlayerError& error) {
-    EXPECT_NE(ToUtf8(error.Message()).find("zu gro"), std::string::npos);
+TEST(RenderPicture, WhatTheDecoderWouldHoldTooMuchOfNeverReachesIt) {
+  // 48 million pixels: a JPEG passes only to a decoder that reduces it.
+  SolidDecoder whole({8'000, 6'000}, 1);
+  EXPECT_TRUE(Refused(whole, JpegHeader(8'000, 6'000), "zu gro"));
+  SolidDecoder reduced({8'000, 6'000}, 8);
+  EXPECT_EQ(RenderPicture(reduced, JpegHeader(8'000, 6'000), {100, 100}, 1, 0).width, 100);
+  // A codec that cannot reduce a PNG is given no second chance.
+  SolidDecoder png({8'000, 6'000}, 8);
+  EXPECT_TRUE(Refused(png, PngHeader(8'000, 6'000), "zu gro"));
+  // Headers that lie, even to a decoder that reduces JPEGs to an eighth.
+  for (const auto& file : std::filesystem::directory_iterator(kCorpus)) {
+    if (!file.path().filename().string().starts_with("lying-")) continue;
+    SolidDecoder lied({1, 1}, 8);
+    EXPECT_TRUE(Refused(lied, CorpusFile(file.path()), "zu gro")) << file.path();
   }
-  SolidDecoder reduced({8'000, 6'000}, true);
-  EXPECT_EQ(RenderPicture(reduced, {}, {1'280, 1'024}, 1, 0).width, 1'280);
+  // No header the player can read: no decoder is asked what it is.
+  SolidDecoder unknown({1, 1}, 8);
+  EXPECT_TRUE(Refused(unknown, Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0}, "besch"));
+}
 
-  // A PNG header promising that many never reaches the decoder at all.
-  Bytes png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
-  Put32(png, 100'000, false);
-  Put32(png, 100'000, false);
-  SolidDecoder bomb({1, 1}, false);
-  EXPECT_THROW(RenderPicture(bomb, png, {1'280, 1'024}, 1, 0), PlayerError);
-  EXPECT_EQ(bomb.opened, 0);
+TEST(RenderPicture, VeryWidePicturesTakeBandsOfBoundedBytesAndAddUpExactly) {
+  // Past 16,843,009 columns a column's sums no longer fit 32 bits.
+  constexpr int kWidth = 17'000'000;
+  SolidDecoder wide({kWidth, 1}, 1);
+  const Pixels shown = RenderPicture(wide, PngHeader(kWidth, 1), {100, 100}, 1, 0);
+  ASSERT_EQ(shown.width, 100);
+  EXPECT_EQ(shown.data, std::vector<std::uint32_t>(100, 0xFF00FF00u));
+  EXPECT_EQ(wide.largestBand, std::size_t{kWidth} * 4);  // one row, not 32
+  // A photo still comes in bands of many rows, within the bound.
+  SolidDecoder photo({2'000, 1'000}, 1);
+  RenderPicture(photo, PngHeader(2'000, 1'000), {1'280, 1'024}, 1, 0);
+  EXPECT_GT(photo.largestBand, std::size_t{2'000} * 4 * 8);
+  EXPECT_LE(photo.largestBand, kBandBytes);
+}
+
+TEST(SlideQueue, DecodesEachWishOnceAndNothingForAnEmptyArea) {
+  const SlideRequest first{0, {640, 480}, 0}, second{1, {640, 480}, 0};
+  SlideQueue queue;
+  queue.Want({first, second, {2, {0, 0}, 0}, {3, {640, 0}, 0}});  // minimised: 0 x 0
+  EXPECT_EQ(queue.Next(), first);
+  queue.Want({first, second});  // under way: not again
+  queue.Finished({first, {}, u"", false});
+  queue.Want({first, second});  // finished, not yet taken: not again
+  EXPECT_EQ(queue.Next(), second);
+  EXPECT_EQ(queue.Next(), std::nullopt);
+  queue.Finished({second, {}, u"", false});
+  EXPECT_EQ(queue.Take().size(), 2u);
+  queue.Want({first});  // taken, and wanted anew (the window forgot it)
+  EXPECT_EQ(queue.Next(), first);
 }
 
 TEST(FitInto, KeepsTheProportionsAndCentres) {

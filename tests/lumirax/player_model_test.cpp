@@ -252,10 +252,13 @@ TEST(Views, TextPictureAndOtherEntries) {
 }
 
 TEST(Views, WhatCannotBeShownSaysWhy) {
-  Data data({{"binaer.txt", "B", Text(std::string("MZ\0\0", 4))}});
+  Data data({{"binaer.txt", "B", Text(std::string("MZ\0\0", 4))},
+             {"be.txt", "U", Text(std::string("\xFE\xFF\0H\0i", 6))}});
   const View binary = PrepareView(data.Open(), 0);
   EXPECT_EQ(binary.kind, Kind::Other);
   EXPECT_THAT(Utf8(binary.text), HasSubstr("keinen reinen Text"));
+  // Both orders of UTF-16 hold NUL bytes and are text all the same.
+  EXPECT_EQ(PrepareView(data.Open(), 1).text, u"Hi");
 }
 
 TEST(Views, LargeEntriesAreCappedAndNeverReadWhole) {
@@ -309,6 +312,14 @@ TEST(OpenedFiles, NamesStayOneFileInsideTheFolder) {
 
   const std::u16string path = OpenedPath(u"C:\\Temp\\KARU", "..\\..\\Windows\\win.ini");
   EXPECT_EQ(path, u"C:\\Temp\\KARU\\Dateien\\.._.._Windows_win.ini");
+
+  // A second copy beside one its program holds open, and the copy's progress.
+  EXPECT_EQ(NumberedPath(u"C:\\K.a\\Folie 1.pptx", 2), u"C:\\K.a\\Folie 1 (2).pptx");
+  EXPECT_EQ(NumberedPath(u"C:\\K.a\\Liesmich", 3), u"C:\\K.a\\Liesmich (3)");
+  EXPECT_EQ(NumberedPath(u"C:\\K.a\\.profil", 2), u"C:\\K.a\\.profil (2)");
+  EXPECT_EQ(CopyProgress(u"film.mp4", 1'900'000'000, 2'000'000'000),
+            u"\u201Efilm.mp4\u201C wird kopiert: 95 %");
+  EXPECT_EQ(CopyProgress(u"leer.txt", 0, 0), u"\u201Eleer.txt\u201C wird kopiert: 100 %");
 }
 
 }  // namespace

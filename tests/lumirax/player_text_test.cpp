@@ -47,6 +47,7 @@ TEST(TextFile, PicksTheEncodingFromMarkOrContent) {
                     "e"),
             u"Gr\u00FC\u00DFe");
   EXPECT_EQ(Decoded(std::string("\xFF\xFE\x41\x00\xFC\x00\xAC\x20", 8)), u"A\u00FC\u20AC");
+  EXPECT_EQ(Decoded(std::string("\xFE\xFF\x00\x41\x00\xFC\x20\xAC\x00", 9)), u"A\u00FC\u20AC");
   EXPECT_EQ(Decoded("\xC3\x9C"
                     "bung"),
             u"\u00DCbung");  // UTF-8 without a mark
