@@ -133,8 +133,9 @@ constexpr const char* kVerifyHelp =
     "hold (its certificate table last in the file, right behind the data).\n"
     "Shows the icon sizes, the version strings and the player (its size,\n"
     "processor, signature and version), and whether the header checksum is\n"
-    "the one the whole file gives (a stale one is reported, not refused).\n"
-    "Exits 0 only then.\n";
+    "the one the whole file gives (a stale one is reported, not refused),\n"
+    "and the show's settings in one line (show.ini settings the player\n"
+    "cannot use are reported, not refused). Exits 0 only then.\n";
 
 struct Command {
   const char* help;
