@@ -9,8 +9,10 @@
 
 #include <algorithm>
 #include <array>
+#include <set>
 
 #include "format/karu_format.h"
+#include "platform/cp1252.h"
 
 namespace turv::format {
 
@@ -25,13 +27,9 @@ std::string_view Trim(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
-char LowerAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool SameWord(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return LowerAscii(x) == LowerAscii(y);
+           return platform::LowerAscii(x) == platform::LowerAscii(y);
          });
 }
 
@@ -186,7 +184,8 @@ class Reader {
     } catch (const FormatError&) {
       return Problem(line, ShowFault::NotWindows1252, std::string(*name));
     }
-    if (parse_.settings.Slide(entry)) {
+    // A set, not Slide(): a hostile file of a section a line stays linear.
+    if (!sections_.insert(FoldCase(entry)).second) {
       return Problem(line, ShowFault::SectionTwice, std::string(*name));
     }
     SlideSettings& slide = parse_.settings.slides.emplace_back();
@@ -283,6 +282,7 @@ class Reader {
 
   ShowParse parse_;
   Section section_ = Section::None;
+  std::set<std::string> sections_;  // folded as Windows compares names
   bool seenShow_ = false;
   bool startInShow_ = false;
 };
@@ -309,9 +309,13 @@ std::string Seconds(std::uint32_t milliseconds) {
 }  // namespace
 
 const SlideSettings* ShowSettings::Slide(std::string_view cp1252Entry) const {
-  const std::string folded = FoldCase(cp1252Entry);
+  // Without a copy: the player asks once for each of up to 2,872 entries.
+  const auto same = [](char a, char b) {
+    return platform::LowerCp1252(a) == platform::LowerCp1252(b);
+  };
   const auto found = std::find_if(slides.begin(), slides.end(), [&](const SlideSettings& slide) {
-    return FoldCase(slide.entry) == folded;
+    return std::equal(slide.entry.begin(), slide.entry.end(), cp1252Entry.begin(),
+                      cp1252Entry.end(), same);
   });
   return found == slides.end() ? nullptr : &*found;
 }
