@@ -212,7 +212,7 @@ class Reader {
     } else if (SameWord(key, "Music")) {
       if (auto name = Name(line, value)) {
         settings.music = std::move(*name);
-        settings.musicLine = line;
+        settings.musicLine = settings.music.empty() ? 0 : line;
       }
     } else if (SameWord(key, "Volume")) {
       if (const auto volume = Whole(line, key, value, 100)) settings.musicVolume = *volume;
@@ -233,7 +233,7 @@ class Reader {
     } else if (SameWord(key, "Sound")) {
       if (auto name = Name(line, value)) {
         slide.sound = std::move(*name);
-        slide.soundLine = line;
+        slide.soundLine = slide.sound.empty() ? 0 : line;
       }
     } else if (SameWord(key, "Volume")) {
       if (const auto volume = Whole(line, key, value, 100)) slide.volume = *volume;
