@@ -321,7 +321,15 @@ const SlideSettings* ShowSettings::Slide(std::string_view cp1252Entry) const {
 }
 
 std::string DescribeFault(const ShowProblem& problem) {
-  const std::string detail = '"' + Printable(problem.detail) + '"';
+  // A whole line can be 1 MiB: messages show its start.
+  std::string_view shown = problem.detail;
+  if (shown.size() > 80) {
+    std::size_t cut = 80;
+    while (cut > 0 && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80) --cut;
+    shown = shown.substr(0, cut);
+  }
+  const std::string detail =
+      '"' + Printable(shown) + (shown.size() < problem.detail.size() ? "...\"" : "\"");
   switch (problem.fault) {
     case ShowFault::TooLarge:
       return "larger than 1 MiB (" + problem.detail + " bytes)";
@@ -348,7 +356,7 @@ std::string DescribeFault(const ShowProblem& problem) {
     case ShowFault::BadStart:
       return detail + ": show or list expected";
     case ShowFault::SectionTwice:
-      return "the section [" + Printable(problem.detail) + "] a second time";
+      return "the section " + detail + " a second time";
     case ShowFault::NoSuchEntry:
       return "no packed entry is named " + detail;
     case ShowFault::NotAudio:

@@ -348,6 +348,9 @@ TEST_F(RefusalTest, ShowSettingsThatWillNotDo) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"[Show]\nSec\x1B[2J=5\nLoop=maybe\n", ":2: unknown key \"Sec\\x1B[2J\" (and 1 more)"},
       {"[A.PNG]\nSound=notes.txt\n", ":2: \"notes.txt\" is no audio file"},
+      // A long line is shown by its start, never cut inside a character.
+      {"[Show]\n" + std::string(79, 'x') + "\xC3\xA4 and so on",
+       ":2: neither [section], key=value nor comment: \"" + std::string(79, 'x') + "...\"\n"},
       {std::string(format::kShowSettingsMax + 1, ';'), ": larger than 1 MiB (1048577 bytes)"}};
   for (std::size_t i = 0; i < cases.size(); ++i) {
     const fs::path show = Write("show" + std::to_string(i) + ".ini", cases[i].first);
