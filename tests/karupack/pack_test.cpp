@@ -9,7 +9,6 @@
 #include <thread>
 
 #include "fixture.h"
-#include "format/show_settings.h"
 #include "karupack/paths.h"
 #include "test_icon.h"
 
@@ -351,7 +350,7 @@ TEST_F(RefusalTest, ShowSettingsThatWillNotDo) {
       // A long line is shown by its start, never cut inside a character.
       {"[Show]\n" + std::string(79, 'x') + "\xC3\xA4 and so on",
        ":2: neither [section], key=value nor comment: \"" + std::string(79, 'x') + "...\"\n"},
-      {std::string(format::kShowSettingsMax + 1, ';'), ": larger than 1 MiB (1048577 bytes)"}};
+      {std::string((1 << 20) + 1, ';'), ": larger than 1 MiB (1048577 bytes)"}};
   for (std::size_t i = 0; i < cases.size(); ++i) {
     const fs::path show = Write("show" + std::to_string(i) + ".ini", cases[i].first);
     ExpectRefused(PackFolder("in", {"--show", show.string()}), show.string() + cases[i].second);
