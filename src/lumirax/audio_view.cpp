@@ -55,6 +55,16 @@ void AudioView::Leave() {
   ::ShowWindow(bar_, SW_HIDE);
 }
 
+bool AudioView::Ended(WPARAM wParam, LPARAM lParam) {
+  if (!playing_ || !desk_.Current(wParam, lParam)) return true;
+  if (!SoundDesk::CouldNotPlay(lParam)) {
+    Refresh();
+    return true;
+  }
+  Leave();
+  return false;
+}
+
 void AudioView::TogglePause() {
   const auto where = desk_.Where(Channel::Preview);
   if (!playing_ || !where) return;

@@ -25,6 +25,9 @@ class AudioView {
   // Plays the entry from its start; false when it cannot play (the bar
   // stays hidden).
   bool Enter(std::size_t entry);
+  // The desk's notice for the preview channel: false when it was the
+  // entry's, which could not play after all (the bar is hidden then).
+  bool Ended(WPARAM wParam, LPARAM lParam);
   // Stops the sound and hides the bar; nothing when no entry plays.
   void Leave();
   void TogglePause();

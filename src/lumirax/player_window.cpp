@@ -249,7 +249,11 @@ LRESULT PlayerWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       audio_->Refresh();
       return 0;
     case kSoundEnded:
-      if (wParam == static_cast<WPARAM>(SoundDesk::Channel::Preview)) audio_->Refresh();
+      if (wParam == static_cast<WPARAM>(SoundDesk::Channel::Preview) &&
+          !audio_->Ended(wParam, lParam)) {
+        view_.text += u"\r\n\r\n" + Text(text::kAudioCannotPlay);
+        ShowSelected();
+      }
       return 0;
     case WM_CTLCOLORSTATIC:
       // The entry's side is a white page, the read-only text on it too.
@@ -355,6 +359,10 @@ void PlayerWindow::Select(int index) {
   view_ = PrepareView(presentation_, selected_);
   if (view_.kind == Kind::Audio && !show_ && !audio_->Enter(selected_)) {
     view_.text += u"\r\n\r\n" + Text(text::kAudioCannotPlay);
+  }
+  // As with pictures, the neighbours are made ready, so Down and Up play at once.
+  for (const std::size_t neighbour : {selected_ + 1, selected_ - 1}) {
+    if (neighbour < presentation_.Entries().size()) sound_->Prepare(neighbour);
   }
   WantNow();
   ShowSelected();

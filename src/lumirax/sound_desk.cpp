@@ -2,23 +2,25 @@
 // (winmm, in every Windows: the DirectShow filters behind it play MP3,
 // WAV, M4A/AAC and WMA where the system has its media components, and an
 // edition without them merely fails to open; Media Foundation's DLLs are
-// missing there and would have to be loaded by hand). A small message-only
-// window takes MCI's end notices; bodies too large to write on the
-// window's thread are written by a thread of the desk's own.
+// missing there and would have to be loaded by hand). Opening a file takes
+// from 30 ms to seconds, so all MCI work is done on a thread of the desk's
+// own, which has a message-only window for MCI's end notices and the
+// window thread's commands; the window thread reads the positions the
+// sound thread last saw.
 #include "lumirax/sound_desk.h"
 
 #include <mmsystem.h>
 
 #include <algorithm>
 #include <array>
-#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-#include "lumirax/player_texts.h"
 #include "lumirax/win32_files.h"
 
 namespace turv::player {
@@ -26,9 +28,11 @@ namespace turv::player {
 namespace {
 
 constexpr wchar_t kSinkClass[] = L"turv.lumirax.sound";
-constexpr UINT kCopied = WM_APP + 1;  // the writer finished a body (wParam: entry)
-// Bodies up to this size are written on the window's thread (a few ms).
-constexpr std::uint64_t kWriteAtOnce = 4u << 20;
+constexpr UINT kWake = WM_APP + 1;  // commands are waiting
+constexpr UINT kQuit = WM_APP + 2;
+constexpr UINT_PTR kPositionTimer = 1;
+constexpr UINT kPositionMs = 50;
+constexpr auto kLengthWait = std::chrono::seconds(5);
 
 // A number in a command (std::to_wstring would import wide printf).
 std::wstring Decimal(unsigned value) {
@@ -46,15 +50,12 @@ std::optional<std::wstring> Mci(const std::wstring& command, HWND callback = nul
   return std::wstring(answer.data());
 }
 
-std::optional<std::uint32_t> MciNumber(const std::wstring& command) {
-  const auto answer = Mci(command);
-  if (!answer || answer->empty()) return std::nullopt;
-  std::uint32_t value = 0;
-  for (const wchar_t c : *answer) {
-    if (c < L'0' || c > L'9') return std::nullopt;
-    value = value * 10 + static_cast<std::uint32_t>(c - L'0');
-  }
-  return value;
+bool IsWave(const std::u16string& path) {
+  const auto dot = path.rfind(u'.');
+  if (dot == std::u16string::npos) return false;
+  std::u16string ending = path.substr(dot + 1);
+  for (char16_t& c : ending) c = c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+  return ending == u"wav";
 }
 
 // An open MCI device under an alias of its own; closed when its owner goes.
@@ -78,11 +79,13 @@ class Device {
   // Opens the file for playing; an empty device when MCI cannot.
   static Device Open(const std::u16string& path, unsigned number) {
     Device device;
-    const std::wstring alias = L"turv" + Decimal(number);
+    // Aliases are the process's: each desk's thread names its own.
+    const std::wstring alias =
+        L"turv" + Decimal(static_cast<unsigned>(::GetCurrentThreadId())) + L"_" + Decimal(number);
     const std::wstring file = L"\"" + Wide(path) + L"\"";
     bool open = Mci(L"open " + file + L" type mpegvideo alias " + alias).has_value();
     // Without DirectShow's filters a WAV file still plays on the wave device.
-    if (!open && KindOfWave(path)) {
+    if (!open && IsWave(path)) {
       open = Mci(L"open " + file + L" type waveaudio alias " + alias).has_value();
     }
     if (!open) return device;
@@ -99,14 +102,17 @@ class Device {
         .has_value();
   }
   std::optional<std::uint32_t> Status(const wchar_t* item) const {
-    return MciNumber(L"status " + alias_ + L" " + item);
+    const auto answer = Mci(L"status " + alias_ + L" " + item);
+    if (!answer || answer->empty()) return std::nullopt;
+    std::uint32_t value = 0;
+    for (const wchar_t c : *answer) {
+      if (c < L'0' || c > L'9') return std::nullopt;
+      value = value * 10 + static_cast<std::uint32_t>(c - L'0');
+    }
+    return value;
   }
 
  private:
-  static bool KindOfWave(const std::u16string& path) {
-    return path.size() > 4 &&
-           (path.ends_with(u".wav") || path.ends_with(u".WAV") || path.ends_with(u".Wav"));
-  }
   void Close() {
     if (!alias_.empty()) Mci(L"close " + alias_);
     alias_.clear();
@@ -117,167 +123,243 @@ class Device {
   MCIDEVICEID id_ = 0;
 };
 
-enum class Copy { None, Writing, Ready, Failed };
+// Keeps COM initialised on the sound thread: DirectShow lives there.
+class ComScope {
+ public:
+  ComScope() : ok_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+  ~ComScope() {
+    if (ok_) ::CoUninitialize();
+  }
+
+ private:
+  bool ok_;
+};
+
+constexpr std::size_t kChannels = 3;
 
 }  // namespace
 
 struct SoundDesk::Impl {
-  struct Track {
-    Device device;
-    std::optional<std::size_t> entry;  // what the channel plays (or waits to play)
+  // What the window thread asked of a channel; serial tells one Play from
+  // the next.
+  struct Wish {
+    unsigned serial = 0;
+    std::optional<std::size_t> entry;
     int volume = 100;
     bool repeat = false;
     bool paused = false;
   };
+  // What the sound thread plays on a channel.
+  struct Track {
+    Device device;
+    unsigned serial = 0;
+    bool repeat = false;
+  };
+  enum class Body { Unknown, Written, Failed };
 
   Impl(const Presentation& p, std::u16string work, HWND notifyWindow, UINT ended)
       : presentation(p),
         workFolder(std::move(work)),
         notify(notifyWindow),
         endedMessage(ended),
-        copies(p.Entries().size(), Copy::None) {
+        bodies(p.Entries().size(), Body::Unknown),
+        thread([this] { Run(); }) {
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [&] { return started; });
+  }
+
+  ~Impl() {
+    if (sink != nullptr) ::PostMessageW(sink, kQuit, 0, 0);
+    thread.join();
+  }
+
+  // ---- The window thread ----
+
+  void Ask(std::size_t channel) {
+    {
+      const std::lock_guard lock(mutex);
+      dirty[channel] = true;
+    }
+    ::PostMessageW(sink, kWake, 0, 0);
+  }
+
+  // ---- The sound thread ----
+
+  void Run() {
+    const ComScope com;
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = Procedure;
     windowClass.hInstance = ::GetModuleHandleW(nullptr);
     windowClass.lpszClassName = kSinkClass;
     ::RegisterClassExW(&windowClass);  // a second desk finds it registered
-    sink = win32::WindowHandle(::CreateWindowExW(0, kSinkClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                                 nullptr, windowClass.hInstance, nullptr));
-    if (sink) ::SetWindowLongPtrW(sink.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    writer = std::thread([this] { Write(); });
-  }
-
-  ~Impl() {
+    const win32::WindowHandle window(::CreateWindowExW(
+        0, kSinkClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr));
+    if (window) {
+      ::SetWindowLongPtrW(window.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+      ::SetTimer(window.Get(), kPositionTimer, kPositionMs, nullptr);
+    }
     {
       const std::lock_guard lock(mutex);
-      stop = true;
+      sink = window.Get();
+      started = true;
     }
-    wake.notify_all();
-    writer.join();
+    changed.notify_all();
+    if (!window) return;
+    MSG message;
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+      if (message.message == kQuit) break;
+      ::DispatchMessageW(&message);
+    }
     for (Track& track : tracks) track.device = Device();
-    if (sink) ::SetWindowLongPtrW(sink.Get(), GWLP_USERDATA, 0);
+    ::KillTimer(window.Get(), kPositionTimer);
+    ::SetWindowLongPtrW(window.Get(), GWLP_USERDATA, 0);
   }
 
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<Impl*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self != nullptr && message == MM_MCINOTIFY) {
-      self->Notified(wParam, static_cast<MCIDEVICEID>(lParam));
-      return 0;
+    if (self == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
+    switch (message) {
+      case kWake:
+        self->Follow();
+        return 0;
+      case WM_TIMER:
+        self->Observe();
+        return 0;
+      case MM_MCINOTIFY:
+        self->Notified(wParam, static_cast<MCIDEVICEID>(lParam));
+        return 0;
+      default:
+        return ::DefWindowProcW(window, message, wParam, lParam);
     }
-    if (self != nullptr && message == kCopied) {
-      self->Copied(static_cast<std::size_t>(wParam));
-      return 0;
-    }
-    return ::DefWindowProcW(window, message, wParam, lParam);
-  }
-
-  Track& Of(Channel channel) { return tracks[static_cast<std::size_t>(channel)]; }
-
-  // The body as a file, written now when small; nothing while a large one
-  // is still being written, or when it cannot be.
-  Copy Prepare(std::size_t entry) {
-    if (copies[entry] != Copy::None) return copies[entry];
-    if (static_cast<std::uint64_t>(presentation.Entries()[entry].size) <= kWriteAtOnce) {
-      copies[entry] = WriteBody(entry, {}) ? Copy::Ready : Copy::Failed;
-    } else {
-      copies[entry] = Copy::Writing;
-      {
-        const std::lock_guard lock(mutex);
-        queue.push_back(entry);
-      }
-      wake.notify_all();
-    }
-    return copies[entry];
   }
 
   std::u16string PathOf(std::size_t entry) const {
     return SoundPath(workFolder, presentation.Entries()[entry].name);
   }
 
-  // Any thread. False when the body cannot be written (or the desk stops).
-  bool WriteBody(std::size_t entry, const std::atomic<bool>* stopFlag) {
-    struct Stopped {};
-    try {
-      const std::u16string folder = JoinPath(workFolder, kSoundFolderName);
-      ::CreateDirectoryW(Wide(folder).c_str(), nullptr);
-      WriteReplacing(PathOf(entry), [&](const ByteSink& sinkOf) {
-        presentation.CopyBody(entry, 1u << 20, [&](std::span<const std::uint8_t> piece) {
-          if (stopFlag != nullptr && stopFlag->load()) throw Stopped{};
-          sinkOf(piece);
+  // The body as a file in the work folder, written once.
+  bool Written(std::size_t entry) {
+    if (bodies[entry] == Body::Unknown) {
+      try {
+        ::CreateDirectoryW(Wide(JoinPath(workFolder, kSoundFolderName)).c_str(), nullptr);
+        WriteReplacing(PathOf(entry), [&](const ByteSink& sinkOf) {
+          presentation.CopyBody(entry, 1u << 20, sinkOf);
         });
-      });
-      return true;
-    } catch (...) {
-      return false;
+        bodies[entry] = Body::Written;
+      } catch (...) {
+        bodies[entry] = Body::Failed;
+      }
     }
+    return bodies[entry] == Body::Written;
   }
 
-  void Write() {
-    for (;;) {
-      std::size_t entry = 0;
-      {
-        std::unique_lock lock(mutex);
-        wake.wait(lock, [&] { return stop || !queue.empty(); });
-        if (stop) return;
-        entry = queue.front();
-        queue.pop_front();
-      }
-      const bool ok = WriteBody(entry, &stopping);
-      {
-        const std::lock_guard lock(mutex);
-        if (stop) return;
-        written.emplace_back(entry, ok);
-      }
-      ::PostMessageW(sink.Get(), kCopied, entry, 0);
-    }
-  }
-
-  void Copied(std::size_t) {
-    std::vector<std::pair<std::size_t, bool>> done;
+  Device Open(std::size_t entry) {
+    Device device;
+    if (Written(entry)) device = Device::Open(PathOf(entry), ++aliases);
+    std::optional<std::uint32_t> length;
+    if (device) length = device.Status(L"length");
     {
       const std::lock_guard lock(mutex);
-      done.swap(written);
+      lengths[entry] = length.value_or(0);
+      if (!device) failed.push_back(entry);
     }
-    for (const auto& [entry, ok] : done) {
-      copies[entry] = ok ? Copy::Ready : Copy::Failed;
-      for (std::size_t c = 0; c < tracks.size(); ++c) {
-        Track& track = tracks[c];
-        if (track.entry != entry || track.device) continue;
-        // The channel waited for this body: it plays now, or its sound is
-        // over before it began.
-        if (!ok || !Start(track)) Ended(static_cast<Channel>(c));
+    changed.notify_all();
+    return device;
+  }
+
+  // Brings every channel to what the window thread last asked, then makes
+  // ready what was asked for ahead, one entry at a time, so that a channel's
+  // new sound never waits behind more than one of those.
+  void Follow() {
+    for (;;) {
+      std::optional<std::size_t> channel;
+      std::optional<std::size_t> prepare;
+      Wish wish;
+      {
+        const std::lock_guard lock(mutex);
+        for (std::size_t c = 0; c < kChannels && !channel; ++c) {
+          if (dirty[c]) channel = c, wish = wishes[c], dirty[c] = false;
+        }
+        if (!channel && !toPrepare.empty()) {
+          prepare = toPrepare.front();
+          toPrepare.erase(toPrepare.begin());
+          if (lengths.contains(*prepare)) continue;
+        }
+      }
+      if (prepare) {
+        Open(*prepare);
+        continue;
+      }
+      if (!channel) return;
+      Track& track = tracks[*channel];
+      if (track.serial != wish.serial) {
+        track = Track();
+        track.serial = wish.serial;
+        if (wish.entry) Start(*channel, track, wish);
+      } else if (track.device) {
+        // "play" without "from" goes on where "pause" stopped, on every device.
+        if (wish.paused) {
+          track.device.Command(L"pause");
+        } else {
+          track.device.Command(L"play", L"notify", sink);
+        }
       }
     }
   }
 
-  bool Start(Track& track) {
-    track.device = Device::Open(PathOf(*track.entry), ++aliases);
-    if (!track.device) return false;
-    track.device.Command(L"setaudio",
-                         L"volume to " + Decimal(static_cast<unsigned>(track.volume) * 10));
-    if (!track.device.Command(L"play", L"from 0 notify", sink.Get())) {
-      track.device = Device();
-      return false;
+  void Start(std::size_t channel, Track& track, const Wish& wish) {
+    track.repeat = wish.repeat;
+    track.device = Open(*wish.entry);
+    bool playing = false;
+    if (track.device) {
+      track.device.Command(L"setaudio",
+                           L"volume to " + Decimal(static_cast<unsigned>(wish.volume) * 10));
+      playing = track.device.Command(L"play", L"from 0 notify", sink);
+      if (playing && wish.paused) track.device.Command(L"pause");
     }
-    if (track.paused) track.device.Command(L"pause");
-    return true;
+    if (!playing) Ended(channel, true);
   }
 
-  void Ended(Channel channel) {
-    Track& track = Of(channel);
-    track = Track();
-    ::PostMessageW(notify, endedMessage, static_cast<WPARAM>(channel), 0);
+  void Ended(std::size_t channel, bool couldNotPlay) {
+    Track& track = tracks[channel];
+    const unsigned serial = track.serial;
+    track.device = Device();
+    {
+      // The channel plays nothing now, unless another sound was asked for.
+      const std::lock_guard lock(mutex);
+      if (wishes[channel].serial == serial) wishes[channel].entry.reset();
+    }
+    ::PostMessageW(notify, endedMessage, channel,
+                   static_cast<LPARAM>(serial) << 1 | (couldNotPlay ? 1 : 0));
   }
 
   void Notified(WPARAM flags, MCIDEVICEID id) {
     if (flags != MCI_NOTIFY_SUCCESSFUL || id == 0) return;
-    for (std::size_t c = 0; c < tracks.size(); ++c) {
+    for (std::size_t c = 0; c < kChannels; ++c) {
       Track& track = tracks[c];
       if (!track.device || track.device.Id() != id) continue;
-      if (track.repeat && track.device.Command(L"play", L"from 0 notify", sink.Get())) return;
-      Ended(static_cast<Channel>(c));
+      if (track.repeat && track.device.Command(L"play", L"from 0 notify", sink)) return;
+      Ended(c, false);
       return;
+    }
+  }
+
+  // Where each channel is, for the window thread to read.
+  void Observe() {
+    std::array<std::optional<Position>, kChannels> seen;
+    for (std::size_t c = 0; c < kChannels; ++c) {
+      if (!tracks[c].device) continue;
+      Position position;
+      position.played = tracks[c].device.Status(L"position").value_or(0);
+      position.length = tracks[c].device.Status(L"length").value_or(0);
+      seen[c] = position;
+    }
+    const std::lock_guard lock(mutex);
+    for (std::size_t c = 0; c < kChannels; ++c) {
+      if (seen[c] && tracks[c].serial == wishes[c].serial) positions[c] = *seen[c];
     }
   }
 
@@ -285,96 +367,114 @@ struct SoundDesk::Impl {
   const std::u16string workFolder;
   const HWND notify;
   const UINT endedMessage;
-  win32::WindowHandle sink;
-  std::array<Track, 3> tracks;
-  std::vector<Copy> copies;  // per entry, on the window's thread
-  unsigned aliases = 0;      // the last device's number
+  std::vector<Body> bodies;             // the sound thread's
+  std::array<Track, kChannels> tracks;  // the sound thread's
+  unsigned aliases = 0;                 // the sound thread's: the last device's number
 
-  std::mutex mutex;
-  std::condition_variable wake;
-  std::deque<std::size_t> queue;
-  std::vector<std::pair<std::size_t, bool>> written;
-  bool stop = false;
-  std::atomic<bool> stopping = false;  // read between pieces of a large body
-  std::thread writer;                  // last: starts when everything above is there
+  std::mutex mutex;  // guards what follows
+  std::condition_variable changed;
+  bool started = false;
+  HWND sink = nullptr;
+  std::array<Wish, kChannels> wishes;
+  std::array<bool, kChannels> dirty{};
+  std::array<Position, kChannels> positions;
+  std::vector<std::size_t> toPrepare;
+  std::map<std::size_t, std::uint32_t> lengths;  // 0: cannot play
+  std::vector<std::size_t> failed;
+  unsigned serials = 0;
+
+  std::thread thread;  // last: starts when everything above is there
 };
 
 SoundDesk::SoundDesk(const Presentation& presentation, std::u16string workFolder, HWND notify,
                      UINT endedMessage)
     : impl_(std::make_unique<Impl>(presentation, std::move(workFolder), notify, endedMessage)) {}
 
-SoundDesk::~SoundDesk() {
-  impl_->stopping = true;
-}
+SoundDesk::~SoundDesk() = default;
 
 bool SoundDesk::Play(Channel channel, std::size_t entry, int volumePercent, bool repeat) {
-  Stop(channel);
-  if (!impl_->sink || entry >= impl_->presentation.Entries().size() ||
-      KindByName(impl_->presentation.Entries()[entry].name) != Kind::Audio) {
-    return false;
+  const auto c = static_cast<std::size_t>(channel);
+  const bool audio = impl_->sink != nullptr && entry < impl_->presentation.Entries().size() &&
+                     KindByName(impl_->presentation.Entries()[entry].name) == Kind::Audio;
+  bool plays = false;
+  {
+    const std::lock_guard lock(impl_->mutex);
+    const bool failedBefore = std::ranges::find(impl_->failed, entry) != impl_->failed.end();
+    Impl::Wish& wish = impl_->wishes[c];
+    wish = Impl::Wish();
+    wish.serial = ++impl_->serials;
+    impl_->positions[c] = Position();
+    if (audio && !failedBefore) {
+      wish.entry = entry;
+      wish.volume = std::clamp(volumePercent, 0, 100);
+      wish.repeat = repeat;
+      plays = true;
+    }
   }
-  Impl::Track& track = impl_->Of(channel);
-  track.entry = entry;
-  track.volume = std::clamp(volumePercent, 0, 100);
-  track.repeat = repeat;
-  switch (impl_->Prepare(entry)) {
-    case Copy::Writing:
-      return true;  // plays when written
-    case Copy::Ready:
-      if (impl_->Start(track)) return true;
-      break;
-    case Copy::None:
-    case Copy::Failed:
-      break;
-  }
-  track = Impl::Track();
-  return false;
-}
-
-void SoundDesk::Prepare(std::size_t entry) {
-  if (entry < impl_->presentation.Entries().size()) impl_->Prepare(entry);
+  impl_->Ask(c);
+  return plays;
 }
 
 void SoundDesk::Stop(Channel channel) {
-  impl_->Of(channel) = Impl::Track();
+  const auto c = static_cast<std::size_t>(channel);
+  {
+    const std::lock_guard lock(impl_->mutex);
+    if (!impl_->wishes[c].entry) return;
+    impl_->wishes[c] = Impl::Wish();
+    impl_->wishes[c].serial = ++impl_->serials;
+  }
+  impl_->Ask(c);
 }
 
 void SoundDesk::Pause(Channel channel, bool paused) {
-  Impl::Track& track = impl_->Of(channel);
-  if (!track.entry || track.paused == paused) return;
-  track.paused = paused;
-  if (!track.device) return;
-  // "play" without "from" goes on where "pause" stopped, on every device.
-  if (paused) {
-    track.device.Command(L"pause");
-  } else {
-    track.device.Command(L"play", L"notify", impl_->sink.Get());
+  const auto c = static_cast<std::size_t>(channel);
+  {
+    const std::lock_guard lock(impl_->mutex);
+    Impl::Wish& wish = impl_->wishes[c];
+    if (!wish.entry || wish.paused == paused) return;
+    wish.paused = paused;
   }
+  impl_->Ask(c);
 }
 
 std::optional<SoundDesk::Position> SoundDesk::Where(Channel channel) const {
-  const Impl::Track& track = impl_->tracks[static_cast<std::size_t>(channel)];
-  if (!track.entry) return std::nullopt;
-  Position position;
-  position.paused = track.paused;
-  if (track.device) {
-    position.played = track.device.Status(L"position").value_or(0);
-    position.length = track.device.Status(L"length").value_or(0);
-  }
+  const auto c = static_cast<std::size_t>(channel);
+  const std::lock_guard lock(impl_->mutex);
+  if (!impl_->wishes[c].entry) return std::nullopt;
+  Position position = impl_->positions[c];
+  position.paused = impl_->wishes[c].paused;
   return position;
 }
 
+bool SoundDesk::Current(WPARAM wParam, LPARAM lParam) const {
+  if (wParam >= kChannels) return false;
+  const std::lock_guard lock(impl_->mutex);
+  return impl_->wishes[wParam].serial == static_cast<unsigned>(lParam >> 1);
+}
+
+void SoundDesk::Prepare(std::size_t entry) {
+  if (impl_->sink == nullptr || entry >= impl_->presentation.Entries().size() ||
+      KindByName(impl_->presentation.Entries()[entry].name) != Kind::Audio) {
+    return;
+  }
+  {
+    const std::lock_guard lock(impl_->mutex);
+    impl_->toPrepare.push_back(entry);
+  }
+  ::PostMessageW(impl_->sink, kWake, 0, 0);
+}
+
 std::optional<std::uint32_t> SoundDesk::Length(std::size_t entry) {
-  if (entry >= impl_->presentation.Entries().size() ||
+  if (impl_->sink == nullptr || entry >= impl_->presentation.Entries().size() ||
       KindByName(impl_->presentation.Entries()[entry].name) != Kind::Audio) {
     return std::nullopt;
   }
-  if (impl_->Prepare(entry) != Copy::Ready) return std::nullopt;
-  const Device device = Device::Open(impl_->PathOf(entry), ++impl_->aliases);
-  if (!device) return std::nullopt;
-  const auto length = device.Status(L"length");
-  if (!length || *length == 0) return std::nullopt;
-  return length;
+  Prepare(entry);
+  std::unique_lock lock(impl_->mutex);
+  impl_->changed.wait_for(lock, kLengthWait, [&] { return impl_->lengths.contains(entry); });
+  const auto found = impl_->lengths.find(entry);
+  if (found == impl_->lengths.end() || found->second == 0) return std::nullopt;
+  return found->second;
 }
 
 }  // namespace turv::player

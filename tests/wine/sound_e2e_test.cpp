@@ -208,31 +208,44 @@ TEST_F(Sound, EveryAudioEntryPlaysInTheViewWithItsBar) {
                           {"05 Ende.txt", {'E', 'n', 'd', 'e'}}});
   ASSERT_NE(stage.window, nullptr);
   const HWND bar = stage.Control(player::kPositionId);
+  // The next entry, and the time its sound began (its bar moved).
+  const auto next = [&](double& pressed) {
+    pressed = stage.Press(VK_DOWN);
+    ::Sleep(100);
+    EXPECT_TRUE(probe::WaitUntil([&] { return probe::ProgressPosition(bar) > 0; }, 5'000));
+    return NowMs();
+  };
+  double wav = 0, mp3 = 0, m4a = 0;
   ::Sleep(800);
   const double quiet = NowMs();
-  const double wav = stage.Press(VK_DOWN);
-  ::Sleep(1'500);
-  const int moved = probe::ProgressPosition(bar);
+  const double wavBegan = next(wav);
+  ::Sleep(1'000);
   EXPECT_TRUE(::IsWindowVisible(bar));
-  EXPECT_GT(moved, 500);
-  EXPECT_LT(moved, 4'000);
+  EXPECT_GT(probe::ProgressPosition(bar), 700);
   const double paused = stage.Press(VK_SPACE);
   ::Sleep(400);
   const int pausedAt = probe::ProgressPosition(bar);
   ::Sleep(800);
   EXPECT_NEAR(probe::ProgressPosition(bar), pausedAt, 100);
   const double resumed = stage.Press(VK_SPACE);
+  EXPECT_TRUE(
+      probe::WaitUntil([&] { return probe::ProgressPosition(bar) > pausedAt + 50; }, 5'000));
+  const double resumedBegan = NowMs();
   ::Sleep(800);
-  const double mp3 = stage.Press(VK_DOWN);
-  ::Sleep(1'500);
-  const double m4a = stage.Press(VK_DOWN);
-  ::Sleep(1'500);
-  const double broken = stage.Press(VK_DOWN);
+  const double mp3Began = next(mp3);
   ::Sleep(1'000);
-  EXPECT_NE(probe::TextOfW(stage.Control(player::kInfoId)).find(L"nicht abspielen"),
-            std::wstring::npos);
+  const double m4aBegan = next(m4a);
+  ::Sleep(1'000);
+  const double broken = stage.Press(VK_DOWN);
+  EXPECT_TRUE(probe::WaitUntil(
+      [&] {
+        return probe::TextOfW(stage.Control(player::kInfoId)).find(L"nicht abspielen") !=
+               std::wstring::npos;
+      },
+      5'000));
   EXPECT_FALSE(::IsWindowVisible(bar));
   EXPECT_TRUE(stage.OnlyItsWindow());
+  ::Sleep(500);
   const double end = NowMs();
 
   struct Span {
@@ -240,11 +253,12 @@ TEST_F(Sound, EveryAudioEntryPlaysInTheViewWithItsBar) {
     double from, to;
     int hertz;  // 0: silence
   };
-  // 300 ms for the sound to begin, 150 ms for it to end.
+  // 200 ms for the sound to reach the sink once its bar moved, 150 ms for
+  // it to end.
   for (const Span& span :
-       {Span{"before", quiet, wav, 0}, Span{"wav", wav + 300, paused, 660},
-        Span{"paused", paused + 300, resumed, 0}, Span{"resumed", resumed + 300, mp3, 660},
-        Span{"mp3", mp3 + 300, m4a, 880}, Span{"m4a", m4a + 300, broken, 1100},
+       {Span{"before", quiet, wav, 0}, Span{"wav", wavBegan + 200, paused, 660},
+        Span{"paused", paused + 400, resumed, 0}, Span{"resumed", resumedBegan + 200, mp3, 660},
+        Span{"mp3", mp3Began + 200, m4a, 880}, Span{"m4a", m4aBegan + 200, broken, 1100},
         Span{"damaged", broken + 300, end, 0}}) {
     const auto tones =
         heard.Tones(span.from + (span.hertz ? 0 : 150), span.to - 150, {660, 880, 1100});
@@ -258,7 +272,7 @@ TEST_F(Sound, EveryAudioEntryPlaysInTheViewWithItsBar) {
   }
   for (const auto& [what, at, hertz] :
        {std::tuple{"wav", wav, 660}, std::tuple{"mp3", mp3, 880}, std::tuple{"m4a", m4a, 1100}}) {
-    if (const auto onset = heard.Onset(hertz, at, at + 1'000, 0.1)) {
+    if (const auto onset = heard.Onset(hertz, at, at + 3'000, 0.1)) {
       std::printf("onset %s %.0f ms\n", what, *onset - at);
     }
   }
