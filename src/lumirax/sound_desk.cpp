@@ -33,6 +33,8 @@ constexpr UINT kQuit = WM_APP + 2;
 constexpr UINT_PTR kPositionTimer = 1;
 constexpr UINT kPositionMs = 50;
 constexpr auto kLengthWait = std::chrono::seconds(5);
+// Devices opened ahead and kept ready to play at once, the oldest closed first.
+constexpr std::size_t kReadyDevices = 4;
 
 // A number in a command (std::to_wstring would import wide printf).
 std::wstring Decimal(unsigned value) {
@@ -214,6 +216,7 @@ struct SoundDesk::Impl {
       ::DispatchMessageW(&message);
     }
     for (Track& track : tracks) track.device = Device();
+    ready.clear();
     ::KillTimer(window.Get(), kPositionTimer);
     ::SetWindowLongPtrW(window.Get(), GWLP_USERDATA, 0);
   }
@@ -257,6 +260,12 @@ struct SoundDesk::Impl {
   }
 
   Device Open(std::size_t entry) {
+    const auto found = std::ranges::find(ready, entry, &std::pair<std::size_t, Device>::first);
+    if (found != ready.end()) {
+      Device device = std::move(found->second);
+      ready.erase(found);
+      return device;
+    }
     Device device;
     if (Written(entry)) device = Device::Open(PathOf(entry), ++aliases);
     std::optional<std::uint32_t> length;
@@ -286,11 +295,17 @@ struct SoundDesk::Impl {
         if (!channel && !toPrepare.empty()) {
           prepare = toPrepare.front();
           toPrepare.erase(toPrepare.begin());
-          if (lengths.contains(*prepare)) continue;
+          const bool isReady =
+              std::ranges::find(ready, *prepare, &std::pair<std::size_t, Device>::first) !=
+              ready.end();
+          if (isReady || std::ranges::find(failed, *prepare) != failed.end()) continue;
         }
       }
       if (prepare) {
-        Open(*prepare);
+        if (Device device = Open(*prepare)) {
+          if (ready.size() == kReadyDevices) ready.erase(ready.begin());
+          ready.emplace_back(*prepare, std::move(device));
+        }
         continue;
       }
       if (!channel) return;
@@ -367,9 +382,10 @@ struct SoundDesk::Impl {
   const std::u16string workFolder;
   const HWND notify;
   const UINT endedMessage;
-  std::vector<Body> bodies;             // the sound thread's
-  std::array<Track, kChannels> tracks;  // the sound thread's
-  unsigned aliases = 0;                 // the sound thread's: the last device's number
+  std::vector<Body> bodies;                           // the sound thread's
+  std::array<Track, kChannels> tracks;                // the sound thread's
+  std::vector<std::pair<std::size_t, Device>> ready;  // the sound thread's, oldest first
+  unsigned aliases = 0;  // the sound thread's: the last device's number
 
   std::mutex mutex;  // guards what follows
   std::condition_variable changed;
