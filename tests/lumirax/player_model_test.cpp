@@ -7,6 +7,7 @@
 #include <map>
 
 #include "lumirax/player_model.h"
+#include "lumirax/show_clock.h"
 
 namespace turv::player {
 namespace {
@@ -309,6 +310,36 @@ TEST(OpenedFiles, NamesStayOneFileInsideTheFolder) {
 
   const std::u16string path = OpenedPath(u"C:\\Temp\\KARU", "..\\..\\Windows\\win.ini");
   EXPECT_EQ(path, u"C:\\Temp\\KARU\\Dateien\\.._.._Windows_win.ini");
+}
+
+}  // namespace
+}  // namespace turv::player
+
+namespace turv::player {
+namespace {
+
+TEST(ShowSettingsEntry, MissingOrDamagedSettingsLeaveAShowByHandAndSayWhy) {
+  const auto read = [](std::string settings, std::u16string& problem) {
+    std::vector<File> files{{"a.png", "", Text("x")}, {"b.txt", "", Text("y")}};
+    if (!settings.empty()) files.push_back({"SHOW.INI", "", Text(settings)});
+    Data data(files);
+    return ReadShow(data.Open(), problem);
+  };
+  std::u16string problem = u"left over";
+  ShowPlan plan = read("", problem);
+  EXPECT_EQ(plan.slides.size(), 2u);
+  EXPECT_EQ(problem, u"");
+
+  plan = read("[Show]\nAdvance=2\nLopp=yes\n", problem);
+  EXPECT_EQ(plan.slides.size(), 2u);           // the settings are no slide even so
+  EXPECT_EQ(plan.slides[0].milliseconds, 0u);  // nothing of them is taken
+  EXPECT_EQ(Utf8(problem), "show.ini ist fehlerhaft (Zeile 3), die Präsentation läuft von Hand.");
+
+  plan = read("[Show]\nAdvance=2\n[a.png]\nSeconds=0.5\n", problem);
+  EXPECT_EQ(problem, u"");
+  ASSERT_EQ(plan.slides.size(), 2u);
+  EXPECT_EQ(plan.slides[0].milliseconds, 500u);
+  EXPECT_EQ(plan.slides[1].milliseconds, 2'000u);
 }
 
 }  // namespace
