@@ -201,6 +201,9 @@ Kind KindByName(std::string_view cp1252Name) {
   for (const char* picture : {"png", "jpg", "jpeg", "jpe", "gif", "tif", "tiff", "bmp", "dib"}) {
     if (ending == picture) return Kind::Picture;
   }
+  for (const char* audio : {"mp3", "wav", "m4a", "aac", "wma"}) {
+    if (ending == audio) return Kind::Audio;
+  }
   return Kind::Other;
 }
 
@@ -224,6 +227,11 @@ View PrepareView(const Presentation& presentation, std::size_t index) {
       // The decoder reads the body on its own thread.
       if (size > kImageLimit) return OtherView(entry, text::kPictureFileTooLarge);
       return View{Kind::Picture, {}};
+    case Kind::Audio:
+      return View{Kind::Audio, FromCp1252(entry.caption.empty() ? entry.name : entry.caption) +
+                                   u"\r\n\r\n" + std::u16string(text::kFile) +
+                                   FromCp1252(entry.name) + u"\r\n\r\n" +
+                                   std::u16string(text::kAudioHint)};
     case Kind::Other:
       break;
   }
@@ -246,6 +254,10 @@ std::string SafeFileName(std::string_view cp1252Name) {
 
 std::u16string OpenedPath(std::u16string_view workFolder, std::string_view cp1252Name) {
   return JoinPath(JoinPath(workFolder, kOpenedFolderName), FromCp1252(SafeFileName(cp1252Name)));
+}
+
+std::u16string SoundPath(std::u16string_view workFolder, std::string_view cp1252Name) {
+  return JoinPath(JoinPath(workFolder, kSoundFolderName), FromCp1252(SafeFileName(cp1252Name)));
 }
 
 }  // namespace turv::player

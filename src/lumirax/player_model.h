@@ -100,15 +100,17 @@ std::u16string ListText(const format::Entry& entry);
 
 // ---- One entry in the window ----
 
-enum class Kind { Text, Picture, Other };
+enum class Kind { Text, Picture, Audio, Other };
 // What the name promises, by its ending in any case: .txt and a few other
 // plain-text endings, a picture the system decodes (PNG, JPEG, GIF, TIFF,
-// BMP), or anything else.
+// BMP), a sound the system's media components play (MP3, WAV, M4A/AAC,
+// WMA), or anything else.
 Kind KindByName(std::string_view cp1252Name);
 
 struct View {
   Kind kind = Kind::Other;
-  std::u16string text;  // Text: the content; Other: name, caption, size, hint
+  std::u16string text;  // Text: the content; Audio: caption, name, hint; Other: name, caption,
+                        // size, hint
 };
 // What the view says of an entry it does not show itself: name, caption,
 // size, why (when given) and that Enter opens it with its program.
@@ -129,5 +131,10 @@ View PrepareView(const Presentation& presentation, std::size_t index);
 std::string SafeFileName(std::string_view cp1252Name);
 // workFolder\Dateien\<safe name>.
 std::u16string OpenedPath(std::u16string_view workFolder, std::string_view cp1252Name);
+
+// Sounds are written for the media components here, inside the work folder.
+inline constexpr std::u16string_view kSoundFolderName = u"Klang";
+// workFolder\Klang\<safe name>.
+std::u16string SoundPath(std::u16string_view workFolder, std::string_view cp1252Name);
 
 }  // namespace turv::player

@@ -64,6 +64,15 @@ inline constexpr T kTextCut = u"[Gekürzt: Angezeigt sind die ersten 4 MiB von "
 inline constexpr T kTextCutEnd = u". Die Eingabetaste öffnet die ganze Datei.]";
 inline constexpr T kBytes = u" Bytes";
 
+// Sounds in the browsing view.
+inline constexpr T kAudioHint =
+    u"Die Leertaste hält den Klang an und setzt ihn fort; die Eingabetaste öffnet die Datei mit "
+    u"ihrem Programm.";
+inline constexpr T kAudioCannotPlay =
+    u"Windows kann diesen Klang hier nicht abspielen (kein Audiogerät, keine Medienkomponenten "
+    u"oder eine beschädigte Datei).";
+inline constexpr T kAudioPaused = u"Angehalten";
+
 // Pictures: one line in the view, the entry still opens with its program.
 inline constexpr T kPictureFileTooLarge =
     u"Das Bild ist größer als 64 MiB und wird hier nicht angezeigt.";

@@ -19,6 +19,8 @@ namespace {
 constexpr wchar_t kTitle[] = L"lumirax";
 constexpr UINT kSlideReady = WM_APP + 1;  // the worker finished a slide
 constexpr UINT kShowEnded = WM_APP + 2;   // wParam: the slide the show ended at
+constexpr UINT kSoundEnded = WM_APP + 3;  // wParam: the sound desk's channel
+constexpr UINT_PTR kAudioTimer = 1;
 
 std::u16string Text(std::u16string_view text) {
   return std::u16string(text);
@@ -127,10 +129,14 @@ PlayerWindow::PlayerWindow(HINSTANCE instance, const Presentation& presentation,
   if (window_ == nullptr) throw WindowProblem();
   try {
     worker_ = std::make_unique<SlideWorker>(presentation_, window_, kSlideReady);
+    sound_ = std::make_unique<SoundDesk>(presentation_, workFolder_, window_, kSoundEnded);
+    audio_ = std::make_unique<AudioView>(window_, kPositionId, kAudioTimer, *sound_);
     CreateControls(statusLine);
   } catch (...) {
     // The window must not outlive this half-made object; no message loop
     // runs yet, so its end asks nobody to quit.
+    audio_.reset();
+    sound_.reset();
     worker_.reset();
     ::DestroyWindow(window_);
     throw;
@@ -139,6 +145,8 @@ PlayerWindow::PlayerWindow(HINSTANCE instance, const Presentation& presentation,
 
 PlayerWindow::~PlayerWindow() {
   show_.reset();
+  audio_.reset();
+  sound_.reset();   // before the window it posts to
   worker_.reset();  // before the window it posts to
   if (window_ != nullptr) ::DestroyWindow(window_);
 }
@@ -187,6 +195,10 @@ bool PlayerWindow::BrowsingKey(WPARAM key) {
     case VK_UP:
       if (selected_ > 0) Select(static_cast<int>(selected_ - 1));
       return true;
+    case VK_SPACE:
+      if (view_.kind != Kind::Audio) return false;
+      audio_->TogglePause();
+      return true;
     default:
       return false;
   }
@@ -231,6 +243,13 @@ LRESULT PlayerWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case kShowEnded:
       EndShow(static_cast<std::size_t>(wParam));
+      return 0;
+    case WM_TIMER:
+      if (wParam != kAudioTimer) break;
+      audio_->Refresh();
+      return 0;
+    case kSoundEnded:
+      if (wParam == static_cast<WPARAM>(SoundDesk::Channel::Preview)) audio_->Refresh();
       return 0;
     case WM_CTLCOLORSTATIC:
       // The entry's side is a white page, the read-only text on it too.
@@ -321,6 +340,7 @@ void PlayerWindow::Layout() {
                std::max(0, static_cast<int>(viewArea_.right - viewArea_.left) - 2 * inset),
                std::max(0, static_cast<int>(viewArea_.bottom - viewArea_.top) - 2 * inset), TRUE);
   ::MoveWindow(status_, margin, bottom, std::max(0, width - 2 * margin), statusHeight_, TRUE);
+  audio_->Place(viewArea_);
   ::InvalidateRect(window_, nullptr, TRUE);
   WantNow();  // a picture is decoded for the area it fills
 }
@@ -331,7 +351,11 @@ void PlayerWindow::Select(int index) {
   if (::SendMessageW(list_, LB_GETCURSEL, 0, 0) != index) {
     ::SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
   }
+  audio_->Leave();
   view_ = PrepareView(presentation_, selected_);
+  if (view_.kind == Kind::Audio && !show_ && !audio_->Enter(selected_)) {
+    view_.text += u"\r\n\r\n" + Text(text::kAudioCannotPlay);
+  }
   WantNow();
   ShowSelected();
 }
@@ -340,7 +364,7 @@ void PlayerWindow::Select(int index) {
 // nothing over a picture, which Paint draws.
 void PlayerWindow::ShowSelected() {
   std::u16string about;
-  if (view_.kind == Kind::Other) about = view_.text;
+  if (view_.kind == Kind::Other || view_.kind == Kind::Audio) about = view_.text;
   if (view_.kind == Kind::Picture) {
     const Slide* slide = Decoded(BrowsingRequest(selected_));
     if (slide != nullptr && !slide->problem.empty()) {
@@ -421,6 +445,7 @@ void PlayerWindow::Paint() {
 }
 
 void PlayerWindow::StartShow(std::size_t from) {
+  audio_->Leave();
   ShowHost& host = *this;
   show_ = std::make_unique<ShowWindow>(instance_, window_, kShowEnded, host, presentation_,
                                        pictures_, from);

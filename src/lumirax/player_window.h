@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "lumirax/audio_view.h"
 #include "lumirax/player_model.h"
 #include "lumirax/show_window.h"
 #include "lumirax/slide_worker.h"
+#include "lumirax/sound_desk.h"
 #include "win32/handles.h"
 
 namespace turv::player {
@@ -79,6 +81,8 @@ class PlayerWindow : private ShowHost {
   std::vector<Slide> slides_;   // decoded, and still wanted
   std::unique_ptr<SlideWorker> worker_;
   std::unique_ptr<ShowWindow> show_;
+  std::unique_ptr<SoundDesk> sound_;
+  std::unique_ptr<AudioView> audio_;  // the selected audio entry, played
 };
 
 }  // namespace turv::player

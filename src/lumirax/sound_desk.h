@@ -46,8 +46,15 @@ class SoundDesk {
   void Pause(Channel channel, bool paused);
   // Where the channel's sound is; nothing when it plays nothing.
   std::optional<Position> Where(Channel channel) const;
-  // The entry's length in ms, opened for that alone; nothing when it cannot play.
+  // The entry's length in ms, opened for that alone; nothing when it cannot
+  // play, or while its body is still being written (see Prepare).
   std::optional<std::uint32_t> Length(std::size_t entry);
+  // Writes the entry's body into the work folder ahead of its Play (a
+  // large one on the desk's own thread), so that it starts at once then.
+  // Play does this itself; a large body's Play returns true at once and
+  // the sound begins when the body is written (or ends at once, posting
+  // endedMessage, when it cannot play after all).
+  void Prepare(std::size_t entry);
 
  private:
   struct Impl;

@@ -219,13 +219,17 @@ TEST(Kinds, TheNameDecidesWhatIsTriedFirst) {
                               "anim.gif", "scan.tif", "scan.TIFF"}) {
     EXPECT_EQ(KindByName(picture), Kind::Picture) << picture;
   }
+  for (const char* sound : {"Musik.MP3", "a.wav", "b.m4a", "c.aac", "d.wma"}) {
+    EXPECT_EQ(KindByName(sound), Kind::Audio) << sound;
+  }
+  EXPECT_EQ(KindByName("film.mp4"), Kind::Other);  // video opens with its program
   EXPECT_EQ(KindByName("bild.webp"), Kind::Other);
   EXPECT_EQ(KindByName("bild.bmp.exe"), Kind::Other);
   EXPECT_EQ(KindByName("txt"), Kind::Other);
   EXPECT_EQ(KindByName("liesmich."), Kind::Other);
 }
 
-TEST(Views, TextPictureAndOtherEntries) {
+TEST(Views, TextPictureAudioAndOtherEntries) {
   Data data({{"folie.txt", "Folie", Text("Zeile 1\nZeile 2")},
              {"bild.png", "Bild", Text("\x89PNG")},
              {"aufgabe.html",
@@ -250,6 +254,16 @@ TEST(Views, TextPictureAndOtherEntries) {
                                "bung"));
   EXPECT_THAT(shown, HasSubstr("12 Bytes"));
   EXPECT_THAT(shown, HasSubstr("Eingabetaste"));
+
+  // A sound's body is read by the sound desk, not the view.
+  Data sound({{"01 Gru\xDF.mp3", "Begr\xFC\xDFung", Text("ID3")}});
+  const Presentation withSound = sound.Open();
+  sound.read = 0;
+  const View audio = PrepareView(withSound, 0);
+  EXPECT_EQ(audio.kind, Kind::Audio);
+  EXPECT_EQ(sound.read, 0u);
+  EXPECT_EQ(Utf8(audio.text).rfind("Begr\xC3\xBC\xC3\x9Fung", 0), 0u);
+  EXPECT_THAT(Utf8(audio.text), HasSubstr("Leertaste"));
 }
 
 TEST(Views, WhatCannotBeShownSaysWhy) {
@@ -310,6 +324,8 @@ TEST(OpenedFiles, NamesStayOneFileInsideTheFolder) {
 
   const std::u16string path = OpenedPath(u"C:\\Temp\\KARU", "..\\..\\Windows\\win.ini");
   EXPECT_EQ(path, u"C:\\Temp\\KARU\\Dateien\\.._.._Windows_win.ini");
+  EXPECT_EQ(SoundPath(u"C:\\Temp\\KARU", "..\\Musik?.mp3"),
+            u"C:\\Temp\\KARU\\Klang\\.._Musik_.mp3");
 }
 
 }  // namespace

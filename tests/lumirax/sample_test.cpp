@@ -46,6 +46,13 @@ TEST(Sample, EverySlideShowsAsItsKind) {
         ++texts;
         break;
       }
+      case Kind::Audio:
+        // The narration: an MP3, with its tag or straight from a frame.
+        ASSERT_TRUE(name.ends_with(".mp3")) << name;
+        EXPECT_TRUE(Bytes(bytes.begin(), bytes.begin() + 3) == (Bytes{'I', 'D', '3'}) ||
+                    (bytes[0] == 0xFF && (bytes[1] & 0xE0) == 0xE0))
+            << name;
+        break;
       case Kind::Other:
         break;
     }
