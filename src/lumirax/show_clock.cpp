@@ -23,6 +23,7 @@ ShowPlan ByHand(std::span<const format::Entry> entries) {
     if (i == own) continue;
     plan.slides.emplace_back();
     plan.slides.back().entry = i;
+    if (format::IsAudioName(entries[i].name)) plan.slides.back().sound = i;
   }
   return plan;
 }

@@ -43,7 +43,8 @@ struct ShowPlan {
   std::size_t SlideOf(std::size_t entry) const;
 };
 
-// Without settings: every entry but the settings' own a slide, by hand.
+// Without settings: every entry but the settings' own a slide, by hand; an
+// audio entry's slide plays it.
 ShowPlan ByHand(std::span<const format::Entry> entries);
 
 // The show the settings describe, over the packed entries. The settings'
