@@ -16,6 +16,14 @@ inline constexpr T kStartFolderEmpty = u"unbekannt (norvi.stq nennt keinen Ordne
 inline constexpr T kStartFileMissing = u"unbekannt (norvi.stq fehlt)";
 inline constexpr T kStartFileDamagedShort = u"unbekannt (norvi.stq ist beschädigt)";
 inline constexpr T kStartFileDamaged = u"Die Datei norvi.stq ist beschädigt.";
+// The show's settings, after the start folder; the show then runs by hand.
+inline constexpr T kShowSettingsLine = u"show.ini ist fehlerhaft (Zeile ";
+inline constexpr T kShowSettingsLineEnd = u"), die Präsentation läuft von Hand.";
+inline constexpr T kShowSettingsDamaged =
+    u"show.ini ist beschädigt, die Präsentation läuft von Hand.";
+inline constexpr T kShowSettingsUnreadable =
+    u"show.ini kann nicht gelesen werden, die Präsentation läuft von Hand.";
+inline constexpr T kStatusSeparator = u"  –  ";
 
 // The data file.
 inline constexpr T kDataProblem =

@@ -18,7 +18,7 @@ namespace {
 
 constexpr wchar_t kTitle[] = L"lumirax";
 constexpr UINT kSlideReady = WM_APP + 1;  // the worker finished a slide
-constexpr UINT kShowEnded = WM_APP + 2;   // wParam: the slide the show ended at
+constexpr UINT kShowEnded = WM_APP + 2;   // wParam: the entry the show ended at
 constexpr UINT kSoundEnded = WM_APP + 3;  // wParam: the sound desk's channel
 constexpr UINT_PTR kAudioTimer = 1;
 
@@ -96,7 +96,10 @@ void ReportError(HWND owner, const std::exception_ptr& error) noexcept {
 
 PlayerWindow::PlayerWindow(HINSTANCE instance, const Presentation& presentation,
                            std::u16string workFolder, const std::u16string& statusLine)
-    : instance_(instance), presentation_(presentation), workFolder_(std::move(workFolder)) {
+    : instance_(instance),
+      presentation_(presentation),
+      workFolder_(std::move(workFolder)),
+      plan_(ReadShow(presentation_, showProblem_)) {
   for (std::size_t i = 0; i < presentation_.Entries().size(); ++i) {
     const format::Entry& entry = presentation_.Entries()[i];
     pictures_.push_back(KindByName(entry.name) == Kind::Picture &&
@@ -131,7 +134,8 @@ PlayerWindow::PlayerWindow(HINSTANCE instance, const Presentation& presentation,
     worker_ = std::make_unique<SlideWorker>(presentation_, window_, kSlideReady);
     sound_ = std::make_unique<SoundDesk>(presentation_, workFolder_, window_, kSoundEnded);
     audio_ = std::make_unique<AudioView>(window_, kPositionId, kAudioTimer, *sound_);
-    CreateControls(statusLine);
+    CreateControls(showProblem_.empty() ? statusLine
+                                        : statusLine + Text(text::kStatusSeparator) + showProblem_);
   } catch (...) {
     // The window must not outlive this half-made object; no message loop
     // runs yet, so its end asks nobody to quit.
@@ -157,6 +161,7 @@ int PlayerWindow::Run() {
   ::ShowWindow(window_, SW_SHOWMAXIMIZED);
   ::UpdateWindow(window_);
   ::SetFocus(list_);
+  if (plan_.startInShow) StartShow(0);
   MSG message;
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (TakeKey(message)) continue;
@@ -253,6 +258,10 @@ LRESULT PlayerWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
           !audio_->Ended(wParam, lParam)) {
         view_.text += u"\r\n\r\n" + Text(text::kAudioCannotPlay);
         ShowSelected();
+      }
+      // A notice posted just before the show's next Play is not the new sound's.
+      if (show_ && sound_->Current(wParam, lParam)) {
+        show_->SoundEnded(static_cast<SoundDesk::Channel>(wParam));
       }
       return 0;
     case WM_CTLCOLORSTATIC:
@@ -453,10 +462,11 @@ void PlayerWindow::Paint() {
 }
 
 void PlayerWindow::StartShow(std::size_t from) {
+  if (plan_.slides.empty()) return;  // only sounds and settings: nothing to show
   audio_->Leave();
   ShowHost& host = *this;
-  show_ = std::make_unique<ShowWindow>(instance_, window_, kShowEnded, host, presentation_,
-                                       pictures_, from);
+  show_ = std::make_unique<ShowWindow>(instance_, window_, kShowEnded, host, presentation_, plan_,
+                                       pictures_, plan_.SlideOf(from));
   WantNow();
 }
 

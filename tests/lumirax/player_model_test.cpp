@@ -7,6 +7,7 @@
 #include <map>
 
 #include "lumirax/player_model.h"
+#include "lumirax/show_clock.h"
 
 namespace turv::player {
 namespace {
@@ -325,6 +326,38 @@ TEST(OpenedFiles, NamesStayOneFileInsideTheFolder) {
   EXPECT_EQ(path, u"C:\\Temp\\KARU\\Dateien\\.._.._Windows_win.ini");
   EXPECT_EQ(SoundPath(u"C:\\Temp\\KARU", "..\\Musik?.mp3"),
             u"C:\\Temp\\KARU\\Klang\\.._Musik_.mp3");
+}
+
+}  // namespace
+}  // namespace turv::player
+
+namespace turv::player {
+namespace {
+
+TEST(ShowSettingsEntry, MissingOrDamagedSettingsLeaveAShowByHandAndSayWhy) {
+  const auto read = [](std::string settings, std::u16string& problem) {
+    std::vector<File> files{
+        {"a.png", "", Text("x")}, {"b.txt", "", Text("y")}, {"c.mp3", "", Text("z")}};
+    if (!settings.empty()) files.push_back({"SHOW.INI", "", Text(settings)});
+    Data data(files);
+    return ReadShow(data.Open(), problem);
+  };
+  std::u16string problem = u"left over";
+  ShowPlan plan = read("", problem);
+  ASSERT_EQ(plan.slides.size(), 3u);
+  EXPECT_EQ(plan.slides[2].sound, std::optional<std::size_t>(2));  // plays on its slide
+  EXPECT_EQ(problem, u"");
+
+  plan = read("[Show]\nAdvance=2\nLopp=yes\n", problem);
+  EXPECT_EQ(plan.slides.size(), 3u);           // the settings are no slide even so
+  EXPECT_EQ(plan.slides[0].milliseconds, 0u);  // nothing of them is taken
+  EXPECT_EQ(Utf8(problem), "show.ini ist fehlerhaft (Zeile 3), die Präsentation läuft von Hand.");
+
+  plan = read("[Show]\nAdvance=2\n[a.png]\nSeconds=0.5\n", problem);
+  EXPECT_EQ(problem, u"");
+  ASSERT_EQ(plan.slides.size(), 3u);
+  EXPECT_EQ(plan.slides[0].milliseconds, 500u);
+  EXPECT_EQ(plan.slides[1].milliseconds, 2'000u);
 }
 
 }  // namespace
