@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -32,7 +31,7 @@ constexpr UINT kWake = WM_APP + 1;  // commands are waiting
 constexpr UINT kQuit = WM_APP + 2;
 constexpr UINT_PTR kPositionTimer = 1;
 constexpr UINT kPositionMs = 50;
-constexpr auto kLengthWait = std::chrono::seconds(5);
+constexpr ULONGLONG kLengthWaitMs = 5'000;
 // Devices opened ahead and kept ready to play at once, the oldest closed first.
 constexpr std::size_t kReadyDevices = 4;
 
@@ -486,11 +485,20 @@ std::optional<std::uint32_t> SoundDesk::Length(std::size_t entry) {
     return std::nullopt;
   }
   Prepare(entry);
-  std::unique_lock lock(impl_->mutex);
-  impl_->changed.wait_for(lock, kLengthWait, [&] { return impl_->lengths.contains(entry); });
-  const auto found = impl_->lengths.find(entry);
-  if (found == impl_->lengths.end() || found->second == 0) return std::nullopt;
-  return found->second;
+  // Polled against the tick count: a timed wait on the condition would
+  // import the thread library's clocks.
+  const ULONGLONG deadline = ::GetTickCount64() + kLengthWaitMs;
+  for (;;) {
+    {
+      const std::lock_guard lock(impl_->mutex);
+      if (const auto found = impl_->lengths.find(entry); found != impl_->lengths.end()) {
+        if (found->second == 0) return std::nullopt;
+        return found->second;
+      }
+    }
+    if (::GetTickCount64() > deadline) return std::nullopt;
+    ::Sleep(5);
+  }
 }
 
 }  // namespace turv::player
