@@ -102,8 +102,11 @@ class Device {
     return Mci(std::wstring(verb) + L" " + alias_ + (rest.empty() ? L"" : L" " + rest), callback)
         .has_value();
   }
+  std::optional<std::wstring> Text(const wchar_t* item) const {
+    return Mci(L"status " + alias_ + L" " + item);
+  }
   std::optional<std::uint32_t> Status(const wchar_t* item) const {
-    const auto answer = Mci(L"status " + alias_ + L" " + item);
+    const auto answer = Text(item);
     if (!answer || answer->empty()) return std::nullopt;
     std::uint32_t value = 0;
     for (const wchar_t c : *answer) {
@@ -157,6 +160,7 @@ struct SoundDesk::Impl {
     Device device;
     unsigned serial = 0;
     bool repeat = false;
+    bool seenPlaying = false;
   };
   enum class Body { Unknown, Written, Failed };
 
@@ -351,14 +355,22 @@ struct SoundDesk::Impl {
   }
 
   void Notified(WPARAM flags, MCIDEVICEID id) {
-    if (flags != MCI_NOTIFY_SUCCESSFUL || id == 0) return;
+    if (flags != MCI_NOTIFY_SUCCESSFUL) return;
     for (std::size_t c = 0; c < kChannels; ++c) {
-      Track& track = tracks[c];
-      if (!track.device || track.device.Id() != id) continue;
-      if (track.repeat && track.device.Command(L"play", L"from 0 notify", sink)) return;
-      Ended(c, false);
-      return;
+      if (!tracks[c].device) continue;
+      // Wine names no device (0): whichever stands stopped has ended.
+      if (id != 0 ? tracks[c].device.Id() == id : Stopped(tracks[c])) Finished(c);
     }
+  }
+
+  static bool Stopped(const Track& track) { return track.device.Text(L"mode") == L"stopped"; }
+
+  // The channel's sound played to its end: again, or over.
+  void Finished(std::size_t channel) {
+    Track& track = tracks[channel];
+    track.seenPlaying = false;
+    if (track.repeat && track.device.Command(L"play", L"from 0 notify", sink)) return;
+    Ended(channel, false);
   }
 
   // Where each channel is, for the window thread to read.
@@ -369,6 +381,16 @@ struct SoundDesk::Impl {
       Position position;
       position.played = tracks[c].device.Status(L"position").value_or(0);
       position.length = tracks[c].device.Status(L"length").value_or(0);
+      // A sound seen playing that stands stopped has ended, whether or not
+      // its notice came.
+      if (Stopped(tracks[c])) {
+        if (tracks[c].seenPlaying) {
+          Finished(c);
+          continue;
+        }
+      } else {
+        tracks[c].seenPlaying = true;
+      }
       seen[c] = position;
     }
     const std::lock_guard lock(mutex);

@@ -278,5 +278,64 @@ TEST_F(Sound, EveryAudioEntryPlaysInTheViewWithItsBar) {
   }
 }
 
+// The show: each slide's narration is heard while that slide is up, in
+// order, with the music under it at a lower level, and the music ends with
+// the show.
+TEST_F(Sound, ANarratedShowIsHeardSlideBySlideOverItsMusic) {
+  const std::string settings =
+      "[Show]\nStart=show\nAdvance=1\nMusic=Musik.mp3\n"
+      "[01 Eins.txt]\nSound=say660.mp3\n[02 Zwei.txt]\nSound=say880.mp3\n"
+      "[03 Drei.txt]\nSound=say1100.mp3\n";
+  Stage stage("show", {{"01 Eins.txt", {'1'}},
+                       {"02 Zwei.txt", {'2'}},
+                       {"03 Drei.txt", {'3'}},
+                       {"Musik.mp3", FileOf("music330.mp3")},
+                       {"say1100.mp3", FileOf("say1100.mp3")},
+                       {"say660.mp3", FileOf("say660.mp3")},
+                       {"say880.mp3", FileOf("say880.mp3")},
+                       {"show.ini", Bytes(settings.begin(), settings.end())}});
+  // The show's window names the slide it shows: when each came up.
+  std::vector<std::pair<std::wstring, double>> shown;
+  const double begin = NowMs();
+  while (NowMs() - begin < 20'000) {
+    const auto windows = probe::TopLevel(stage.player.pid);
+    const auto show = std::ranges::find_if(windows, [](const probe::WindowInfo& w) {
+      return w.className == player::kShowClass && w.visible;
+    });
+    if (show == windows.end() && shown.size() == 3) break;
+    if (show != windows.end()) {
+      const std::wstring title = probe::TitleOfW(show->handle);
+      if (shown.empty() || shown.back().first != title) shown.emplace_back(title, NowMs());
+    }
+    ::Sleep(2);
+  }
+  const double ended = NowMs();
+  ::Sleep(800);
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[0].first, L"01 Eins");
+  EXPECT_EQ(shown[2].first, L"03 Drei");
+  EXPECT_TRUE(stage.OnlyItsWindow());
+
+  const std::vector<int> narrations{660, 880, 1100};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const double from = shown[i].second, to = i + 1 < 3 ? shown[i + 1].second : ended;
+    const auto onset = heard.Onset(narrations[i], from, to, 0.1);
+    ASSERT_TRUE(onset) << narrations[i] << " Hz never heard on slide " << i + 1;
+    std::printf("onset slide %zu %.0f ms\n", i + 1, *onset - from);
+    // The narration stands out while it plays, the music under it.
+    const auto tones = heard.Tones(*onset + 100, to - 150, {330, 660, 880, 1100});
+    for (const int hertz : narrations) {
+      if (hertz == narrations[i]) {
+        EXPECT_GT(tones.at(hertz), 0.1) << hertz << " Hz on slide " << i + 1;
+      } else {
+        EXPECT_LT(tones.at(hertz), 0.01) << hertz << " Hz on slide " << i + 1;
+      }
+    }
+    EXPECT_GT(tones.at(330), 0.02) << "the music under slide " << i + 1;
+    EXPECT_LT(tones.at(330), tones.at(narrations[i]) / 2) << "the music over slide " << i + 1;
+  }
+  EXPECT_LT(heard.Tones(ended + 300, ended + 800, {330}).at(330), 0.01) << "the music went on";
+}
+
 }  // namespace
 }  // namespace turv
