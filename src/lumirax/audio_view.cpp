@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "lumirax/system_dll.h"
+
 namespace turv::player {
 
 namespace {
@@ -16,8 +18,13 @@ using Channel = SoundDesk::Channel;
 
 AudioView::AudioView(HWND parent, int barId, UINT_PTR timerId, SoundDesk& desk)
     : parent_(parent), timerId_(timerId), desk_(desk) {
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
-  ::InitCommonControlsEx(&controls);
+  // The common controls register the progress bar's class; loaded at run
+  // time, so that nothing they load comes from the work folder.
+  const SystemDll comctl32(L"comctl32.dll");
+  if (const auto init = comctl32.Find<decltype(::InitCommonControlsEx)>("InitCommonControlsEx")) {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
+    init(&controls);
+  }
   bar_ = ::CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | PBS_SMOOTH, 0, 0, 0, 0, parent,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(barId)),
                            ::GetModuleHandleW(nullptr), nullptr);

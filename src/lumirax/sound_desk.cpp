@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "lumirax/system_dll.h"
 #include "lumirax/win32_files.h"
 
 namespace turv::player {
@@ -41,15 +42,30 @@ std::wstring Decimal(unsigned value) {
   return std::wstring(digits.begin(), digits.end());
 }
 
-// One MCI command string; its answer, or nothing when MCI refused it.
-std::optional<std::wstring> Mci(const std::wstring& command, HWND callback = nullptr) {
-  std::array<wchar_t, 128> answer{};
-  if (::mciSendStringW(command.c_str(), answer.data(), static_cast<UINT>(answer.size()),
-                       callback) != 0) {
-    return std::nullopt;
+// MCI in winmm, loaded from the system folder.
+class Mci {
+ public:
+  Mci()
+      : winmm_(L"winmm.dll"),
+        send_(winmm_.Find<decltype(::mciSendStringW)>("mciSendStringW")),
+        id_(winmm_.Find<decltype(::mciGetDeviceIDW)>("mciGetDeviceIDW")) {}
+  explicit operator bool() const { return send_ != nullptr && id_ != nullptr; }
+  // One command string; its answer, or nothing when MCI refused it.
+  std::optional<std::wstring> operator()(const std::wstring& command,
+                                         HWND callback = nullptr) const {
+    std::array<wchar_t, 128> answer{};
+    if (send_(command.c_str(), answer.data(), static_cast<UINT>(answer.size()), callback) != 0) {
+      return std::nullopt;
+    }
+    return std::wstring(answer.data());
   }
-  return std::wstring(answer.data());
-}
+  MCIDEVICEID Id(const std::wstring& alias) const { return id_(alias.c_str()); }
+
+ private:
+  SystemDll winmm_;
+  decltype(::mciSendStringW)* send_;
+  decltype(::mciGetDeviceIDW)* id_;
+};
 
 bool IsWave(const std::u16string& path) {
   const auto dot = path.rfind(u'.');
@@ -64,10 +80,13 @@ class Device {
  public:
   Device() = default;
   Device(Device&& other) noexcept
-      : alias_(std::exchange(other.alias_, {})), id_(std::exchange(other.id_, 0)) {}
+      : mci_(other.mci_),
+        alias_(std::exchange(other.alias_, {})),
+        id_(std::exchange(other.id_, 0)) {}
   Device& operator=(Device&& other) noexcept {
     if (this != &other) {
       Close();
+      mci_ = other.mci_;
       alias_ = std::exchange(other.alias_, {});
       id_ = std::exchange(other.id_, 0);
     }
@@ -78,20 +97,21 @@ class Device {
   ~Device() { Close(); }
 
   // Opens the file for playing; an empty device when MCI cannot.
-  static Device Open(const std::u16string& path, unsigned number) {
+  static Device Open(const Mci& mci, const std::u16string& path, unsigned number) {
     Device device;
+    device.mci_ = &mci;
     // Aliases are the process's: each desk's thread names its own.
     const std::wstring alias =
         L"turv" + Decimal(static_cast<unsigned>(::GetCurrentThreadId())) + L"_" + Decimal(number);
     const std::wstring file = L"\"" + Wide(path) + L"\"";
-    bool open = Mci(L"open " + file + L" type mpegvideo alias " + alias).has_value();
+    bool open = mci(L"open " + file + L" type mpegvideo alias " + alias).has_value();
     // Without DirectShow's filters a WAV file still plays on the wave device.
     if (!open && IsWave(path)) {
-      open = Mci(L"open " + file + L" type waveaudio alias " + alias).has_value();
+      open = mci(L"open " + file + L" type waveaudio alias " + alias).has_value();
     }
     if (!open) return device;
     device.alias_ = alias;
-    device.id_ = ::mciGetDeviceIDW(alias.c_str());
+    device.id_ = mci.Id(alias);
     device.Command(L"set", L"time format milliseconds");
     return device;
   }
@@ -99,11 +119,12 @@ class Device {
   explicit operator bool() const { return !alias_.empty(); }
   MCIDEVICEID Id() const { return id_; }
   bool Command(const wchar_t* verb, const std::wstring& rest = {}, HWND callback = nullptr) const {
-    return Mci(std::wstring(verb) + L" " + alias_ + (rest.empty() ? L"" : L" " + rest), callback)
+    return (*mci_)(std::wstring(verb) + L" " + alias_ + (rest.empty() ? L"" : L" " + rest),
+                   callback)
         .has_value();
   }
   std::optional<std::wstring> Text(const wchar_t* item) const {
-    return Mci(L"status " + alias_ + L" " + item);
+    return (*mci_)(L"status " + alias_ + L" " + item);
   }
   std::optional<std::uint32_t> Status(const wchar_t* item) const {
     const auto answer = Text(item);
@@ -118,11 +139,12 @@ class Device {
 
  private:
   void Close() {
-    if (!alias_.empty()) Mci(L"close " + alias_);
+    if (!alias_.empty()) (*mci_)(L"close " + alias_);
     alias_.clear();
     id_ = 0;
   }
 
+  const Mci* mci_ = nullptr;
   std::wstring alias_;
   MCIDEVICEID id_ = 0;
 };
@@ -270,7 +292,7 @@ struct SoundDesk::Impl {
       return device;
     }
     Device device;
-    if (Written(entry)) device = Device::Open(PathOf(entry), ++aliases);
+    if (mci && Written(entry)) device = Device::Open(mci, PathOf(entry), ++aliases);
     std::optional<std::uint32_t> length;
     if (device) length = device.Status(L"length");
     {
@@ -403,6 +425,7 @@ struct SoundDesk::Impl {
   const std::u16string workFolder;
   const HWND notify;
   const UINT endedMessage;
+  const Mci mci;                                      // before the thread, which uses it
   std::vector<Body> bodies;                           // the sound thread's
   std::array<Track, kChannels> tracks;                // the sound thread's
   std::vector<std::pair<std::size_t, Device>> ready;  // the sound thread's, oldest first
