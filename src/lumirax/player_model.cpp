@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "format/show_settings.h"
 #include "lumirax/player_texts.h"
 
 namespace turv::player {
@@ -201,9 +202,8 @@ Kind KindByName(std::string_view cp1252Name) {
   for (const char* picture : {"png", "jpg", "jpeg", "jpe", "gif", "tif", "tiff", "bmp", "dib"}) {
     if (ending == picture) return Kind::Picture;
   }
-  for (const char* audio : {"mp3", "wav", "m4a", "aac", "wma"}) {
-    if (ending == audio) return Kind::Audio;
-  }
+  // The one rule of what the show's settings may name as a sound.
+  if (format::IsAudioName(cp1252Name)) return Kind::Audio;
   return Kind::Other;
 }
 
