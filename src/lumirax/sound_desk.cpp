@@ -32,6 +32,7 @@ constexpr UINT kWake = WM_APP + 1;  // commands are waiting
 constexpr UINT kQuit = WM_APP + 2;
 constexpr UINT_PTR kPositionTimer = 1;
 constexpr UINT kPositionMs = 50;
+constexpr unsigned kNeverPlayingTicks = 3'000 / kPositionMs;
 constexpr ULONGLONG kLengthWaitMs = 5'000;
 // Devices opened ahead and kept ready to play at once, the oldest closed first.
 constexpr std::size_t kReadyDevices = 4;
@@ -183,6 +184,7 @@ struct SoundDesk::Impl {
     unsigned serial = 0;
     bool repeat = false;
     bool seenPlaying = false;
+    unsigned stoppedTicks = 0;  // observed stopped without having played
   };
   enum class Body { Unknown, Written, Failed };
 
@@ -391,6 +393,7 @@ struct SoundDesk::Impl {
   void Finished(std::size_t channel) {
     Track& track = tracks[channel];
     track.seenPlaying = false;
+    track.stoppedTicks = 0;
     if (track.repeat && track.device.Command(L"play", L"from 0 notify", sink)) return;
     Ended(channel, false);
   }
@@ -404,9 +407,10 @@ struct SoundDesk::Impl {
       position.played = tracks[c].device.Status(L"position").value_or(0);
       position.length = tracks[c].device.Status(L"length").value_or(0);
       // A sound seen playing that stands stopped has ended, whether or not
-      // its notice came.
+      // its notice came; one never seen playing is taken as over after a
+      // while, so that nothing waits for it.
       if (Stopped(tracks[c])) {
-        if (tracks[c].seenPlaying) {
+        if (tracks[c].seenPlaying || ++tracks[c].stoppedTicks > kNeverPlayingTicks) {
           Finished(c);
           continue;
         }
