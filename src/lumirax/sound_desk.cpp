@@ -207,6 +207,7 @@ struct SoundDesk::Impl {
   // ---- The window thread ----
 
   void Ask(std::size_t channel) {
+    if (sink == nullptr) return;  // the thread could not make its window: silence
     {
       const std::lock_guard lock(mutex);
       dirty[channel] = true;
