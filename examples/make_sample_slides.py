@@ -3,14 +3,19 @@
 exports them: 1280 x 720 PNG slides with a title, a JPEG slide, and a photo
 stored sideways with the EXIF orientation a phone writes (6: turn 90 degrees
 clockwise to see it upright). Encoded with Pillow (Debian's python3-pil) and
-the DejaVu fonts (fonts-dejavu-core); the files are committed, so neither is
-needed to build.
+the DejaVu fonts (fonts-dejavu-core). It also writes the show's settings
+(show.ini beside the slides' folder: the speaker's notes for every slide, a
+narration on the first) and that narration, German speech by espeak-ng made a
+small MP3 by ffmpeg. The files are committed, so none of these is needed to
+build.
 
-    apt-get install python3-pil fonts-dejavu-core
+    apt-get install python3-pil fonts-dejavu-core espeak-ng ffmpeg
     /usr/bin/python3 examples/make_sample_slides.py examples/sample/slides
 """
 import math
+import subprocess
 import sys
+import tempfile
 from pathlib import Path
 
 from PIL import Image, ImageDraw, ImageFont
@@ -107,6 +112,61 @@ def photo():
     return stored, exif.tobytes()
 
 
+NARRATION = "09-begruessung.mp3"
+SPOKEN = ("Willkommen zum Kurs Farben und Formen. "
+          "Heute lernen wir den Farbkreis kennen und malen unsere ersten Verläufe.")
+
+# The speaker's notes, a few lines for every slide; the first slide speaks.
+SHOW = """# Die Einstellungen der Präsentation „Farben und Formen“ (show.ini).
+# Die Folien wechseln von Hand; die erste spricht ihre Begrüßung.
+[Show]
+Advance=0
+
+[01-willkommen.txt]
+Sound={narration}
+Note=Alle begrüßen, Namen reihum nennen lassen.
+Note=Ablauf kurz zeigen: Farbkreis, Übung, Ausflug.
+
+[02-farbkreis.png]
+Note=Grundfarben zuerst zeigen, dann die Mischfarben dazwischen.
+Note=Frage: Welche Farbe liegt Rot gegenüber?
+
+[03-tagesablauf.txt]
+Note=Pausen ansagen: 10:30 und 12:00 Uhr.
+Note=Die Übung beginnt nach der ersten Pause.
+
+[04-ergebnisse.png]
+Note=Die Balken sind die Ergebnisse der letzten Gruppe.
+Note=Nicht werten, nur vergleichen.
+
+[05-uebung.html]
+Note=Das Übungsblatt liegt ausgedruckt bereit.
+Note=Zwanzig Minuten Zeit geben.
+
+[06-verlauf.jpg]
+Note=Verlauf von Grün nach Blau: nass in nass malen.
+Note=Pinsel zwischendurch auswaschen.
+
+[07-ausflug.jpg]
+Note=Das Foto vom Ausflug an den Fluss, Treffpunkt an der Brücke.
+Note=Wetterfeste Kleidung mitbringen.
+
+[08-zusammenfassung.txt]
+Note=Die drei wichtigsten Punkte wiederholen.
+Note=Fragen sammeln, Termin für das nächste Treffen nennen.
+"""
+
+
+def narration(path):
+    """The first slide's greeting: German speech, a mono MP3 of a few KB per second."""
+    with tempfile.TemporaryDirectory() as work:
+        wav = Path(work) / "speech.wav"
+        subprocess.run(["espeak-ng", "-v", "de", "-s", "150", "-w", str(wav), SPOKEN], check=True)
+        subprocess.run(["ffmpeg", "-v", "error", "-y", "-i", str(wav), "-ac", "1", "-ar", "16000",
+                        "-b:a", "24k", "-map_metadata", "-1", "-fflags", "+bitexact",
+                        "-flags:a", "+bitexact", str(path)], check=True)
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit("usage: make_sample_slides.py FOLDER")
@@ -116,6 +176,8 @@ def main():
     gradient().save(folder / "06-verlauf.jpg", quality=88, progressive=True)
     stored, exif = photo()
     stored.save(folder / "07-ausflug.jpg", quality=85, exif=exif)
+    narration(folder / NARRATION)
+    (folder.parent / "show.ini").write_text(SHOW.format(narration=NARRATION), encoding="utf-8")
 
 
 if __name__ == "__main__":

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "format/show_settings.h"
 #include "lumirax/player_texts.h"
 
 namespace turv::player {
@@ -197,6 +198,8 @@ Kind KindByName(std::string_view cp1252Name) {
   for (const char* picture : {"png", "jpg", "jpeg", "jpe", "gif", "tif", "tiff", "bmp", "dib"}) {
     if (ending == picture) return Kind::Picture;
   }
+  // The one rule of what the show's settings may name as a sound.
+  if (format::IsAudioName(cp1252Name)) return Kind::Audio;
   return Kind::Other;
 }
 
@@ -220,6 +223,11 @@ View PrepareView(const Presentation& presentation, std::size_t index) {
       // The decoder reads the body on its own thread.
       if (size > kImageLimit) return OtherView(entry, text::kPictureFileTooLarge);
       return View{Kind::Picture, {}};
+    case Kind::Audio:
+      return View{Kind::Audio, FromCp1252(entry.caption.empty() ? entry.name : entry.caption) +
+                                   u"\r\n\r\n" + std::u16string(text::kFile) +
+                                   FromCp1252(entry.name) + u"\r\n\r\n" +
+                                   std::u16string(text::kAudioHint)};
     case Kind::Other:
       break;
   }
@@ -261,6 +269,10 @@ std::u16string CopyProgress(const std::u16string& name, std::uint64_t done, std:
                                               static_cast<double>(total));
   return std::u16string(text::kOpenQuote) + name + std::u16string(text::kCloseQuote) +
          std::u16string(text::kCopying) + FromCp1252(std::to_string(percent)) + u" %";
+}
+
+std::u16string SoundPath(std::u16string_view workFolder, std::string_view cp1252Name) {
+  return JoinPath(JoinPath(workFolder, kSoundFolderName), FromCp1252(SafeFileName(cp1252Name)));
 }
 
 }  // namespace turv::player

@@ -100,15 +100,17 @@ std::u16string ListText(const format::Entry& entry);
 
 // ---- One entry in the window ----
 
-enum class Kind { Text, Picture, Other };
+enum class Kind { Text, Picture, Audio, Other };
 // What the name promises, by its ending in any case: .txt and a few other
 // plain-text endings, a picture the system decodes (PNG, JPEG, GIF, TIFF,
-// BMP), or anything else.
+// BMP), a sound the system's media components play (MP3, WAV, M4A/AAC,
+// WMA), or anything else.
 Kind KindByName(std::string_view cp1252Name);
 
 struct View {
   Kind kind = Kind::Other;
-  std::u16string text;  // Text: the content; Other: name, caption, size, hint
+  std::u16string text;  // Text: the content; Audio: caption, name, hint; Other: name, caption,
+                        // size, hint
 };
 // What the view says of an entry it does not show itself: name, caption,
 // size, why (when given) and that Enter opens it with its program.
@@ -134,5 +136,10 @@ std::u16string OpenedPath(std::u16string_view workFolder, std::string_view cp125
 std::u16string NumberedPath(std::u16string_view path, int n);
 // The status line while an entry is copied: "„Name“ wird kopiert: 45 %".
 std::u16string CopyProgress(const std::u16string& name, std::uint64_t done, std::uint64_t total);
+
+// Sounds are written for the media components here, inside the work folder.
+inline constexpr std::u16string_view kSoundFolderName = u"Klang";
+// workFolder\Klang\<safe name>.
+std::u16string SoundPath(std::u16string_view workFolder, std::string_view cp1252Name);
 
 }  // namespace turv::player

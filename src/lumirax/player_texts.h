@@ -16,6 +16,14 @@ inline constexpr T kStartFolderEmpty = u"unbekannt (norvi.stq nennt keinen Ordne
 inline constexpr T kStartFileMissing = u"unbekannt (norvi.stq fehlt)";
 inline constexpr T kStartFileDamagedShort = u"unbekannt (norvi.stq ist beschädigt)";
 inline constexpr T kStartFileDamaged = u"Die Datei norvi.stq ist beschädigt.";
+// The show's settings, after the start folder; the show then runs by hand.
+inline constexpr T kShowSettingsLine = u"show.ini ist fehlerhaft (Zeile ";
+inline constexpr T kShowSettingsLineEnd = u"), die Präsentation läuft von Hand.";
+inline constexpr T kShowSettingsDamaged =
+    u"show.ini ist beschädigt, die Präsentation läuft von Hand.";
+inline constexpr T kShowSettingsUnreadable =
+    u"show.ini kann nicht gelesen werden, die Präsentation läuft von Hand.";
+inline constexpr T kStatusSeparator = u"  –  ";
 
 // The data file.
 inline constexpr T kDataProblem =
@@ -55,6 +63,15 @@ inline constexpr T kNotPlainText = u"Die Datei enthält keinen reinen Text.";
 inline constexpr T kTextCut = u"[Gekürzt: Angezeigt sind die ersten 4 MiB von ";
 inline constexpr T kTextCutEnd = u". Die Eingabetaste öffnet die ganze Datei.]";
 inline constexpr T kBytes = u" Bytes";
+
+// Sounds in the browsing view.
+inline constexpr T kAudioHint =
+    u"Die Leertaste hält den Klang an und setzt ihn fort; die Eingabetaste öffnet die Datei mit "
+    u"ihrem Programm.";
+inline constexpr T kAudioCannotPlay =
+    u"Windows kann diesen Klang hier nicht abspielen (kein Audiogerät, keine Medienkomponenten "
+    u"oder eine beschädigte Datei).";
+inline constexpr T kAudioPaused = u"Angehalten";
 
 // Pictures: one line in the view, the entry still opens with its program.
 inline constexpr T kPictureFileTooLarge =

@@ -18,9 +18,11 @@ namespace {
 
 constexpr wchar_t kTitle[] = L"lumirax";
 constexpr UINT kSlideReady = WM_APP + 1;    // the worker finished a slide
-constexpr UINT kShowEnded = WM_APP + 2;     // wParam: the slide the show ended at
+constexpr UINT kShowEnded = WM_APP + 2;     // wParam: the entry the show ended at
 constexpr UINT kCopyProgress = WM_APP + 3;  // an entry's copy for its program goes on
 constexpr UINT kCopyDone = WM_APP + 4;      // and is finished
+constexpr UINT kSoundEnded = WM_APP + 5;    // wParam: the sound desk's channel
+constexpr UINT_PTR kAudioTimer = 1;
 
 std::u16string Text(std::u16string_view text) {
   return std::u16string(text);
@@ -99,7 +101,9 @@ PlayerWindow::PlayerWindow(HINSTANCE instance, const Presentation& presentation,
     : instance_(instance),
       presentation_(presentation),
       workFolder_(std::move(workFolder)),
-      startLine_(statusLine) {
+      plan_(ReadShow(presentation_, showProblem_)),
+      startLine_(showProblem_.empty() ? statusLine
+                                      : statusLine + Text(text::kStatusSeparator) + showProblem_) {
   for (std::size_t i = 0; i < presentation_.Entries().size(); ++i) {
     const format::Entry& entry = presentation_.Entries()[i];
     pictures_.push_back(KindByName(entry.name) == Kind::Picture &&
@@ -134,10 +138,14 @@ PlayerWindow::PlayerWindow(HINSTANCE instance, const Presentation& presentation,
     worker_ = std::make_unique<SlideWorker>(presentation_, window_, kSlideReady);
     opener_ = std::make_unique<EntryOpener>(presentation_, workFolder_, window_, kCopyProgress,
                                             kCopyDone);
-    CreateControls(statusLine);
+    sound_ = std::make_unique<SoundDesk>(presentation_, workFolder_, window_, kSoundEnded);
+    audio_ = std::make_unique<AudioView>(window_, kPositionId, kAudioTimer, *sound_);
+    CreateControls(startLine_);
   } catch (...) {
     // The window must not outlive this half-made object; no message loop
     // runs yet, so its end asks nobody to quit.
+    audio_.reset();
+    sound_.reset();
     opener_.reset();
     worker_.reset();
     ::DestroyWindow(window_);
@@ -147,6 +155,8 @@ PlayerWindow::PlayerWindow(HINSTANCE instance, const Presentation& presentation,
 
 PlayerWindow::~PlayerWindow() {
   show_.reset();
+  audio_.reset();
+  sound_.reset();   // before the window it posts to
   worker_.reset();  // before the window they post to
   opener_.reset();
   if (window_ != nullptr) ::DestroyWindow(window_);
@@ -158,6 +168,7 @@ int PlayerWindow::Run() {
   ::ShowWindow(window_, SW_SHOWMAXIMIZED);
   ::UpdateWindow(window_);
   ::SetFocus(list_);
+  if (plan_.startInShow) StartShow(0);
   MSG message;
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (TakeKey(message)) continue;
@@ -195,6 +206,10 @@ bool PlayerWindow::BrowsingKey(WPARAM key) {
       return true;
     case VK_UP:
       if (selected_ > 0) Select(static_cast<int>(selected_ - 1));
+      return true;
+    case VK_SPACE:
+      if (view_.kind != Kind::Audio) return false;
+      audio_->TogglePause();
       return true;
     default:
       return false;
@@ -247,6 +262,21 @@ LRESULT PlayerWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case kCopyDone:
       CopyFinished();
+      return 0;
+    case WM_TIMER:
+      if (wParam != kAudioTimer) break;
+      audio_->Refresh();
+      return 0;
+    case kSoundEnded:
+      if (wParam == static_cast<WPARAM>(SoundDesk::Channel::Preview) &&
+          !audio_->Ended(wParam, lParam)) {
+        view_.text += u"\r\n\r\n" + Text(text::kAudioCannotPlay);
+        ShowSelected();
+      }
+      // A notice posted just before the show's next Play is not the new sound's.
+      if (show_ && sound_->Current(wParam, lParam)) {
+        show_->SoundEnded(static_cast<SoundDesk::Channel>(wParam));
+      }
       return 0;
     case WM_CTLCOLORSTATIC:
       // The entry's side is a white page, the read-only text on it too.
@@ -337,6 +367,7 @@ void PlayerWindow::Layout() {
                std::max(0, static_cast<int>(viewArea_.right - viewArea_.left) - 2 * inset),
                std::max(0, static_cast<int>(viewArea_.bottom - viewArea_.top) - 2 * inset), TRUE);
   ::MoveWindow(status_, margin, bottom, std::max(0, width - 2 * margin), statusHeight_, TRUE);
+  audio_->Place(viewArea_);
   ::InvalidateRect(window_, nullptr, TRUE);
   WantNow();  // a picture is decoded for the area it fills
 }
@@ -347,7 +378,15 @@ void PlayerWindow::Select(int index) {
   if (::SendMessageW(list_, LB_GETCURSEL, 0, 0) != index) {
     ::SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
   }
+  audio_->Leave();
   view_ = PrepareView(presentation_, selected_);
+  if (view_.kind == Kind::Audio && !show_ && !audio_->Enter(selected_)) {
+    view_.text += u"\r\n\r\n" + Text(text::kAudioCannotPlay);
+  }
+  // As with pictures, the neighbours are made ready, so Down and Up play at once.
+  for (const std::size_t neighbour : {selected_ + 1, selected_ - 1}) {
+    if (neighbour < presentation_.Entries().size()) sound_->Prepare(neighbour);
+  }
   WantNow();
   ShowSelected();
   if (!opener_->Busy()) SetStatus(startLine_);
@@ -357,7 +396,7 @@ void PlayerWindow::Select(int index) {
 // nothing over a picture, which Paint draws.
 void PlayerWindow::ShowSelected() {
   std::u16string about;
-  if (view_.kind == Kind::Other) about = view_.text;
+  if (view_.kind == Kind::Other || view_.kind == Kind::Audio) about = view_.text;
   if (view_.kind == Kind::Picture) {
     const Slide* slide = Decoded(BrowsingRequest(selected_));
     if (slide != nullptr && !slide->problem.empty()) {
@@ -439,9 +478,11 @@ void PlayerWindow::Paint() {
 }
 
 void PlayerWindow::StartShow(std::size_t from) {
+  if (plan_.slides.empty()) return;  // only sounds and settings: nothing to show
+  audio_->Leave();
   ShowHost& host = *this;
-  show_ = std::make_unique<ShowWindow>(instance_, window_, kShowEnded, host, presentation_,
-                                       pictures_, from);
+  show_ = std::make_unique<ShowWindow>(instance_, window_, kShowEnded, host, presentation_, plan_,
+                                       pictures_, plan_.SlideOf(from));
   WantNow();
 }
 

@@ -1,6 +1,6 @@
 // The player's browsing window: captions on the left, the selected entry on
 // the right, the start folder in a status line at the bottom; F5 starts the
-// show over it.
+// show over it, and a package whose settings say so opens into the show.
 #pragma once
 
 #include <windows.h>
@@ -10,10 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "lumirax/audio_view.h"
 #include "lumirax/entry_opener.h"
 #include "lumirax/player_model.h"
+#include "lumirax/show_clock.h"
 #include "lumirax/show_window.h"
 #include "lumirax/slide_worker.h"
+#include "lumirax/sound_desk.h"
 #include "win32/handles.h"
 
 namespace turv::player {
@@ -51,7 +54,7 @@ class PlayerWindow : private ShowHost {
   // forgets decoded slides that nobody wants any more.
   void WantNow();
   void SlidesArrived();
-  void StartShow(std::size_t from);
+  void StartShow(std::size_t from);  // from the slide showing that entry, or the next
   void EndShow(std::size_t at);
   // An entry's copy is there: says how, and hands it to its program.
   void CopyFinished();
@@ -61,6 +64,7 @@ class PlayerWindow : private ShowHost {
   const Slide* Decoded(const SlideRequest& request) const override;
   void ShowMoved() override;
   void OpenEntry(std::size_t index) override;
+  SoundDesk* Sounds() override { return sound_.get(); }
 
   HINSTANCE instance_;
   const Presentation& presentation_;
@@ -79,12 +83,16 @@ class PlayerWindow : private ShowHost {
   RECT viewArea_{};       // the right side, where the entry is shown
   std::size_t selected_ = 0;
   View view_;
+  std::u16string showProblem_;  // why the show runs by hand after all
+  ShowPlan plan_;               // the show's slides, times and sounds (set after the above)
   std::vector<bool> pictures_;  // per entry: a picture the worker decodes
   std::vector<Slide> slides_;   // decoded, and still wanted
   std::unique_ptr<SlideWorker> worker_;
   std::unique_ptr<EntryOpener> opener_;
   std::u16string startLine_;  // the status line between openings
   std::unique_ptr<ShowWindow> show_;
+  std::unique_ptr<SoundDesk> sound_;
+  std::unique_ptr<AudioView> audio_;  // the selected audio entry, played
 };
 
 }  // namespace turv::player

@@ -14,11 +14,12 @@ class Show {
 
   // A show of count slides, from slide start; decoded[i] says whether
   // slide i is a picture the decoder must prepare (text is set at once).
-  Show(std::vector<bool> decoded, std::size_t start);
+  // A looping show goes from the last slide on to the first.
+  Show(std::vector<bool> decoded, std::size_t start, bool loop = false);
 
   std::size_t Current() const { return current_; }
-  // Takes the step; false when it ends the show (Next on the last slide),
-  // which leaves the current slide where it was.
+  // Takes the step; false when it ends the show (Next on the last slide
+  // without loop), which leaves the current slide where it was.
   bool Go(Step step);
 
   // The pictures to have decoded, most urgent first: the current slide,
@@ -28,6 +29,7 @@ class Show {
  private:
   std::vector<bool> decoded_;
   std::size_t current_;
+  bool loop_;
 };
 
 }  // namespace turv::player

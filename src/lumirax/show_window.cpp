@@ -1,5 +1,7 @@
 // Win32 half of the player: the show's window. The slides, their order and
-// what to decode ahead are the portable Show's; this draws and takes keys.
+// what to decode ahead are the portable Show's, their times, fades and the
+// kiosk's rules the ShowClock's and ShowPlan's; this draws, plays, keeps
+// the timers and takes keys.
 #include "lumirax/show_window.h"
 
 #include <algorithm>
@@ -15,6 +17,19 @@ namespace {
 
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kGrey = RGB(170, 170, 170);
+
+// The show's timers: the current slide's time, the frames of a fade, the
+// pointer's hiding.
+constexpr UINT_PTR kStepTimer = 1;
+constexpr UINT_PTR kFadeTimer = 2;
+constexpr UINT_PTR kPointerTimer = 3;
+constexpr UINT kFrameMs = 15;
+// A timer may come a tick of the system clock early.
+constexpr std::uint64_t kEarlyMs = 16;
+
+std::uint64_t Now() {
+  return ::GetTickCount64();
+}
 
 win32::GdiObject Font(int height, int weight) {
   LOGFONTW font{};
@@ -54,14 +69,26 @@ void DrawPixels(HDC dc, const Pixels& pixels, int left, int top) {
                       pixels.data.data(), &info, DIB_RGB_COLORS);
 }
 
+namespace {
+
+// Per slide, whether the decoder prepares it.
+std::vector<bool> SlidePictures(const ShowPlan& plan, const std::vector<bool>& pictures) {
+  std::vector<bool> decoded;
+  for (const TimedSlide& slide : plan.slides) decoded.push_back(pictures[slide.entry]);
+  return decoded;
+}
+
+}  // namespace
+
 ShowWindow::ShowWindow(HINSTANCE instance, HWND owner, UINT endMessage, ShowHost& host,
-                       const Presentation& presentation, std::vector<bool> pictures,
-                       std::size_t start)
+                       const Presentation& presentation, const ShowPlan& plan,
+                       const std::vector<bool>& pictures, std::size_t start)
     : owner_(owner),
       endMessage_(endMessage),
       host_(host),
       presentation_(presentation),
-      show_(std::move(pictures), start) {
+      plan_(plan),
+      show_(SlidePictures(plan, pictures), start, plan.loop) {
   const std::wstring className = Wide(FromCp1252(kShowClass));
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
@@ -82,7 +109,7 @@ ShowWindow::ShowWindow(HINSTANCE instance, HWND owner, UINT endMessage, ShowHost
   captionFont_ = Font(std::max(20, size_.height / 12), FW_SEMIBOLD);
   hintFont_ = Font(std::max(12, size_.height / 36), FW_NORMAL);
 
-  view_ = PrepareView(presentation_, show_.Current());
+  view_ = PrepareView(presentation_, Current().entry);
   FitText();
   ::CreateWindowExW(0, className.c_str(), L"", WS_POPUP | WS_CLIPCHILDREN, screen.left, screen.top,
                     size_.width, size_.height, owner, nullptr, instance, this);
@@ -92,9 +119,19 @@ ShowWindow::ShowWindow(HINSTANCE instance, HWND owner, UINT endMessage, ShowHost
   ::ShowWindow(window_, SW_SHOW);
   ::SetForegroundWindow(window_);
   ::SetFocus(window_);
+  clock_.PointerMoved(Now());
+  ::SetTimer(window_, kPointerTimer, kPointerIdleMs, nullptr);
+  if (SoundDesk* sounds = host_.Sounds(); sounds != nullptr && plan_.music) {
+    sounds->Play(SoundDesk::Channel::Music, *plan_.music, plan_.musicVolume, true);
+  }
+  Entered();
 }
 
 ShowWindow::~ShowWindow() {
+  if (SoundDesk* sounds = host_.Sounds()) {
+    sounds->Stop(SoundDesk::Channel::Narration);
+    sounds->Stop(SoundDesk::Channel::Music);
+  }
   if (window_ != nullptr) ::DestroyWindow(window_);
 }
 
@@ -125,7 +162,7 @@ LRESULT ShowWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       switch (wParam) {
         case VK_RETURN:
           if (Opens()) {
-            host_.OpenEntry(show_.Current());
+            Take(EffectOf(Gesture::Open, plan_.kiosk));
             return 0;
           }
           [[fallthrough]];
@@ -148,18 +185,30 @@ LRESULT ShowWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
           Go(Show::Step::Last);
           return 0;
         case VK_ESCAPE:
-          End();
+          Take(EffectOf(Gesture::Escape, plan_.kiosk));
           return 0;
         default:
           break;
       }
       break;
     case WM_LBUTTONDOWN:
-      Go(Show::Step::Next);
+      Take(EffectOf(Gesture::Click, plan_.kiosk));
       return 0;
-    case WM_CLOSE:
-      End();  // Alt+F4 ends the show as Esc does: the browsing window destroys it
+    case WM_CLOSE:  // Alt+F4
+      Take(EffectOf(Gesture::Close, plan_.kiosk));
       return 0;
+    case WM_TIMER:
+      Timer(wParam);
+      return 0;
+    case WM_MOUSEMOVE:
+      PointerMoved(lParam);
+      return 0;
+    case WM_SETCURSOR:
+      if (LOWORD(lParam) == HTCLIENT && clock_.PointerHidden(Now())) {
+        ::SetCursor(nullptr);
+        return TRUE;
+      }
+      break;
     case WM_ERASEBKGND:
       return 1;  // the paint covers everything
     case WM_PAINT:
@@ -171,8 +220,8 @@ LRESULT ShowWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   return ::DefWindowProcW(window_, message, wParam, lParam);
 }
 
-SlideRequest ShowWindow::Request(std::size_t index) const {
-  return {index, size_, 0x000000};
+SlideRequest ShowWindow::Request(std::size_t slide) const {
+  return {plan_.slides[slide].entry, size_, 0x000000};
 }
 
 std::vector<SlideRequest> ShowWindow::Wanted() const {
@@ -189,11 +238,113 @@ bool ShowWindow::Arrived(const SlideRequest& request) {
 
 void ShowWindow::Go(Show::Step step) {
   if (ended_) return;
+  const std::size_t before = show_.Current();
   if (!show_.Go(step)) {
-    End();
+    Take(EffectOf(Gesture::StepPastEnd, plan_.kiosk));
     return;
   }
+  if (show_.Current() == before && plan_.slides.size() > 1) return;
+  // The frame on screen is where a fade comes from.
+  if (clock_.StartFade(Now(), plan_.fadeMilliseconds) && canvas_) {
+    previous_ = std::move(canvas_);
+    ::SetTimer(window_, kFadeTimer, kFrameMs, nullptr);
+  } else {
+    previous_.Reset();
+    ::KillTimer(window_, kFadeTimer);
+  }
   Moved();
+  Entered();
+}
+
+void ShowWindow::Take(Effect effect) {
+  switch (effect) {
+    case Effect::Nothing:
+      break;
+    case Effect::Next:
+      Go(Show::Step::Next);
+      break;
+    case Effect::Open:
+      host_.OpenEntry(Current().entry);
+      break;
+    case Effect::EndShow:
+      End();
+      break;
+    case Effect::EndPlayer:
+      ::PostMessageW(owner_, WM_CLOSE, 0, 0);
+      break;
+  }
+}
+
+// The slide is on screen: its narration starts (the one before stops), its
+// count starts, and the window's title names it for screen readers.
+void ShowWindow::Entered() {
+  const TimedSlide& slide = Current();
+  bool sounding = false;
+  if (SoundDesk* sounds = host_.Sounds()) {
+    sounds->Stop(SoundDesk::Channel::Narration);
+    if (slide.sound) {
+      sounding = sounds->Play(SoundDesk::Channel::Narration, *slide.sound, slide.volume, false);
+    }
+    // The next slide's narration is made ready, so that it starts with its slide.
+    const std::size_t next = show_.Current() + 1 < plan_.slides.size() ? show_.Current() + 1 : 0;
+    if (const auto sound = plan_.slides[next].sound; sound && (next > 0 || plan_.loop)) {
+      sounds->Prepare(*sound);
+    }
+  }
+  clock_.Entered(Now(), slide.milliseconds, sounding);
+  ::SetWindowTextW(window_, Wide(ListText(presentation_.Entries()[slide.entry])).c_str());
+  Arm();
+}
+
+void ShowWindow::Arm() {
+  ::KillTimer(window_, kStepTimer);
+  const auto due = clock_.Due();
+  if (!due || ended_) return;
+  const std::uint64_t now = Now();
+  const std::uint64_t wait = *due > now ? *due - now : 0;
+  ::SetTimer(window_, kStepTimer, static_cast<UINT>(std::min<std::uint64_t>(wait, 0x7FFF'FFFF)),
+             nullptr);
+}
+
+void ShowWindow::SoundEnded(SoundDesk::Channel channel) {
+  if (channel != SoundDesk::Channel::Narration) return;
+  clock_.SoundEnded(Now());
+  Arm();
+}
+
+void ShowWindow::Timer(UINT_PTR id) {
+  const std::uint64_t now = Now();
+  switch (id) {
+    case kStepTimer:
+      if (const auto due = clock_.Due(); due && *due <= now + kEarlyMs) {
+        ::KillTimer(window_, kStepTimer);
+        Go(Show::Step::Next);
+      } else {
+        Arm();
+      }
+      break;
+    case kFadeTimer:
+      ::InvalidateRect(window_, nullptr, FALSE);
+      break;
+    case kPointerTimer:
+      ::KillTimer(window_, kPointerTimer);
+      if (clock_.PointerHidden(now)) ::SetCursor(nullptr);
+      break;
+    default:
+      break;
+  }
+}
+
+// Windows also reports a pointer that did not move (when a window appears
+// under it): only a new place counts.
+void ShowWindow::PointerMoved(LPARAM position) {
+  if (position == pointer_) return;
+  pointer_ = position;
+  const std::uint64_t now = Now();
+  const bool hidden = clock_.PointerHidden(now);
+  clock_.PointerMoved(now);
+  if (hidden) ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));  // IDC_ARROW
+  ::SetTimer(window_, kPointerTimer, kPointerIdleMs, nullptr);
 }
 
 RECT ShowWindow::TextArea() const {
@@ -221,7 +372,7 @@ void ShowWindow::FitText() {
 }
 
 void ShowWindow::Moved() {
-  view_ = PrepareView(presentation_, show_.Current());
+  view_ = PrepareView(presentation_, Current().entry);
   FitText();
   host_.ShowMoved();
   ::InvalidateRect(window_, nullptr, FALSE);
@@ -230,10 +381,12 @@ void ShowWindow::Moved() {
 void ShowWindow::End() {
   if (ended_) return;
   ended_ = true;
-  ::PostMessageW(owner_, endMessage_, show_.Current(), 0);
+  ::KillTimer(window_, kStepTimer);
+  ::PostMessageW(owner_, endMessage_, Current().entry, 0);
 }
 
 bool ShowWindow::Opens() const {
+  if (Current().sound == Current().entry) return false;  // an audio slide plays itself
   if (view_.kind == Kind::Other) return true;
   if (view_.kind != Kind::Picture) return false;
   const Slide* slide = host_.Decoded(Request(show_.Current()));
@@ -245,8 +398,31 @@ void ShowWindow::Paint() {
   HDC target = ::BeginPaint(window_, &paint);
   // Drawn off screen first, so that a step never shows a half-drawn slide.
   HDC dc = ::CreateCompatibleDC(target);
-  const win32::GdiObject canvas(::CreateCompatibleBitmap(target, size_.width, size_.height));
-  const HGDIOBJ oldCanvas = ::SelectObject(dc, canvas.Get());
+  if (!canvas_) {
+    canvas_ = win32::GdiObject(::CreateCompatibleBitmap(target, size_.width, size_.height));
+  }
+  const HGDIOBJ oldCanvas = ::SelectObject(dc, canvas_.Get());
+  Compose(dc);
+  // A fade lays the frame it comes from over the new one, less and less.
+  const int level = clock_.FadeLevel(Now());
+  if (previous_ && level < 255) {
+    HDC from = ::CreateCompatibleDC(target);
+    const HGDIOBJ oldFrom = ::SelectObject(from, previous_.Get());
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, static_cast<BYTE>(255 - level), 0};
+    ::AlphaBlend(dc, 0, 0, size_.width, size_.height, from, 0, 0, size_.width, size_.height, blend);
+    ::SelectObject(from, oldFrom);
+    ::DeleteDC(from);
+  } else if (previous_) {
+    previous_.Reset();
+    ::KillTimer(window_, kFadeTimer);
+  }
+  ::BitBlt(target, 0, 0, size_.width, size_.height, dc, 0, 0, SRCCOPY);
+  ::SelectObject(dc, oldCanvas);
+  ::DeleteDC(dc);
+  ::EndPaint(window_, &paint);
+}
+
+void ShowWindow::Compose(HDC dc) {
   const RECT all{0, 0, size_.width, size_.height};
   ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
   ::SetBkMode(dc, TRANSPARENT);
@@ -254,7 +430,7 @@ void ShowWindow::Paint() {
   const int margin = size_.width / 12;
   const RECT inner{margin, size_.height / 10, size_.width - margin,
                    size_.height - size_.height / 10};
-  const format::Entry& entry = presentation_.Entries()[show_.Current()];
+  const format::Entry& entry = presentation_.Entries()[Current().entry];
   const std::u16string caption = ListText(entry);
   std::u16string problem;
   if (view_.kind == Kind::Picture) {
@@ -270,19 +446,18 @@ void ShowWindow::Paint() {
     DrawTextIn(dc, view_.text, textFont_, kWhite, inner, DT_LEFT);
   }
   // Entries the show cannot set, and pictures that cannot be shown: the
-  // caption, why, and that Enter opens them.
-  if (view_.kind == Kind::Other || !problem.empty()) {
+  // caption, why, and that Enter opens them (an audio slide's caption stands
+  // alone while it plays; the kiosk opens nothing).
+  if (view_.kind == Kind::Other || !problem.empty() || Current().sound == Current().entry) {
     RECT at = inner;
     at.top = size_.height / 3;
     at.top += DrawTextIn(dc, caption, captionFont_, kWhite, at, DT_CENTER);
     at.top += size_.height / 30;
     if (!problem.empty()) at.top += DrawTextIn(dc, problem, hintFont_, kGrey, at, DT_CENTER);
-    DrawTextIn(dc, std::u16string(text::kShowOpenHint), hintFont_, kGrey, at, DT_CENTER);
+    if (Opens() && EffectOf(Gesture::Open, plan_.kiosk) == Effect::Open) {
+      DrawTextIn(dc, std::u16string(text::kShowOpenHint), hintFont_, kGrey, at, DT_CENTER);
+    }
   }
-  ::BitBlt(target, 0, 0, size_.width, size_.height, dc, 0, 0, SRCCOPY);
-  ::SelectObject(dc, oldCanvas);
-  ::DeleteDC(dc);
-  ::EndPaint(window_, &paint);
 }
 
 }  // namespace turv::player

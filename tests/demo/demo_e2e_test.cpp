@@ -237,7 +237,7 @@ TEST_F(Demo, SampleShowsItsCaptionsAsPackedAndEachKindOfSlide) {
   ::Sleep(500);
   const HWND main = window->handle;
   const auto expected = PackedCaptions(sample);
-  ASSERT_EQ(expected.size(), 8u);
+  ASSERT_EQ(expected.size(), 9u);  // eight slides and the first one's narration
 
   EXPECT_TRUE(probe::Describe(main).zoomed);
   EXPECT_EQ(probe::TextOfW(main), expected.front());  // titled with the first caption
@@ -526,7 +526,7 @@ TEST_F(Demo, DamagedDataGivesOneGermanMessageAndTheListIsNeverShown) {
       {"missing", {}, L"Die Datei fehlt im Ordner"},
       {"moved", moved, L"Eintrag 3: Sein Inhalt liegt nicht an seinem Platz."},
       {"cut", Bytes(data.begin(), data.end() - 100),
-       L"Eintrag 8: Sein Inhalt reicht \xFC"
+       L"Eintrag 9: Sein Inhalt reicht \xFC"
        L"ber das Ende der Datei hinaus."},
       {"short", Bytes(data.begin(), data.begin() + 5'000), L"zu kurz"},
   };

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "lumirax/player_model.h"
+#include "lumirax/show_clock.h"
 
 namespace turv::player {
 namespace {
@@ -218,13 +219,17 @@ TEST(Kinds, TheNameDecidesWhatIsTriedFirst) {
                               "anim.gif", "scan.tif", "scan.TIFF"}) {
     EXPECT_EQ(KindByName(picture), Kind::Picture) << picture;
   }
+  for (const char* sound : {"Musik.MP3", "a.wav", "b.m4a", "c.aac", "d.wma"}) {
+    EXPECT_EQ(KindByName(sound), Kind::Audio) << sound;
+  }
+  EXPECT_EQ(KindByName("film.mp4"), Kind::Other);  // video opens with its program
   EXPECT_EQ(KindByName("bild.webp"), Kind::Other);
   EXPECT_EQ(KindByName("bild.bmp.exe"), Kind::Other);
   EXPECT_EQ(KindByName("txt"), Kind::Other);
   EXPECT_EQ(KindByName("liesmich."), Kind::Other);
 }
 
-TEST(Views, TextPictureAndOtherEntries) {
+TEST(Views, TextPictureAudioAndOtherEntries) {
   Data data({{"folie.txt", "Folie", Text("Zeile 1\nZeile 2")},
              {"bild.png", "Bild", Text("\x89PNG")},
              {"aufgabe.html",
@@ -249,6 +254,16 @@ TEST(Views, TextPictureAndOtherEntries) {
                                "bung"));
   EXPECT_THAT(shown, HasSubstr("12 Bytes"));
   EXPECT_THAT(shown, HasSubstr("Eingabetaste"));
+
+  // A sound's body is read by the sound desk, not the view.
+  Data sound({{"01 Gru\xDF.mp3", "Begr\xFC\xDFung", Text("ID3")}});
+  const Presentation withSound = sound.Open();
+  sound.read = 0;
+  const View audio = PrepareView(withSound, 0);
+  EXPECT_EQ(audio.kind, Kind::Audio);
+  EXPECT_EQ(sound.read, 0u);
+  EXPECT_EQ(Utf8(audio.text).rfind("Begr\xC3\xBC\xC3\x9Fung", 0), 0u);
+  EXPECT_THAT(Utf8(audio.text), HasSubstr("Leertaste"));
 }
 
 TEST(Views, WhatCannotBeShownSaysWhy) {
@@ -320,6 +335,40 @@ TEST(OpenedFiles, NamesStayOneFileInsideTheFolder) {
   EXPECT_EQ(CopyProgress(u"film.mp4", 1'900'000'000, 2'000'000'000),
             u"\u201Efilm.mp4\u201C wird kopiert: 95 %");
   EXPECT_EQ(CopyProgress(u"leer.txt", 0, 0), u"\u201Eleer.txt\u201C wird kopiert: 100 %");
+  EXPECT_EQ(SoundPath(u"C:\\Temp\\KARU", "..\\Musik?.mp3"),
+            u"C:\\Temp\\KARU\\Klang\\.._Musik_.mp3");
+}
+
+}  // namespace
+}  // namespace turv::player
+
+namespace turv::player {
+namespace {
+
+TEST(ShowSettingsEntry, MissingOrDamagedSettingsLeaveAShowByHandAndSayWhy) {
+  const auto read = [](std::string settings, std::u16string& problem) {
+    std::vector<File> files{
+        {"a.png", "", Text("x")}, {"b.txt", "", Text("y")}, {"c.mp3", "", Text("z")}};
+    if (!settings.empty()) files.push_back({"SHOW.INI", "", Text(settings)});
+    Data data(files);
+    return ReadShow(data.Open(), problem);
+  };
+  std::u16string problem = u"left over";
+  ShowPlan plan = read("", problem);
+  ASSERT_EQ(plan.slides.size(), 3u);
+  EXPECT_EQ(plan.slides[2].sound, std::optional<std::size_t>(2));  // plays on its slide
+  EXPECT_EQ(problem, u"");
+
+  plan = read("[Show]\nAdvance=2\nLopp=yes\n", problem);
+  EXPECT_EQ(plan.slides.size(), 3u);           // the settings are no slide even so
+  EXPECT_EQ(plan.slides[0].milliseconds, 0u);  // nothing of them is taken
+  EXPECT_EQ(Utf8(problem), "show.ini ist fehlerhaft (Zeile 3), die Präsentation läuft von Hand.");
+
+  plan = read("[Show]\nAdvance=2\n[a.png]\nSeconds=0.5\n", problem);
+  EXPECT_EQ(problem, u"");
+  ASSERT_EQ(plan.slides.size(), 3u);
+  EXPECT_EQ(plan.slides[0].milliseconds, 500u);
+  EXPECT_EQ(plan.slides[1].milliseconds, 2'000u);
 }
 
 }  // namespace

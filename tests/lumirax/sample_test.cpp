@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "format/show_settings.h"
 #include "lumirax/picture_header.h"
 #include "lumirax/player_model.h"
 
@@ -19,7 +20,7 @@ Bytes ReadBytes(const std::filesystem::path& path) {
 
 TEST(Sample, EverySlideShowsAsItsKind) {
   const std::filesystem::path slides = std::filesystem::path(TURV_SAMPLE_DIR) / "slides";
-  int png = 0, jpeg = 0, turned = 0, texts = 0;
+  int png = 0, jpeg = 0, turned = 0, texts = 0, sounds = 0;
   for (const auto& file : std::filesystem::directory_iterator(slides)) {
     const std::string name = file.path().filename().string();
     const Bytes bytes = ReadBytes(file.path());
@@ -46,6 +47,14 @@ TEST(Sample, EverySlideShowsAsItsKind) {
         ++texts;
         break;
       }
+      case Kind::Audio:
+        // The narration: an MP3, with its tag or straight from a frame.
+        ASSERT_TRUE(name.ends_with(".mp3")) << name;
+        EXPECT_TRUE(Bytes(bytes.begin(), bytes.begin() + 3) == (Bytes{'I', 'D', '3'}) ||
+                    (bytes[0] == 0xFF && (bytes[1] & 0xE0) == 0xE0))
+            << name;
+        ++sounds;
+        break;
       case Kind::Other:
         break;
     }
@@ -54,6 +63,29 @@ TEST(Sample, EverySlideShowsAsItsKind) {
   EXPECT_GE(jpeg, 2);
   EXPECT_EQ(turned, 1) << "one photo stored sideways, as a camera writes it";
   EXPECT_GE(texts, 2);
+  EXPECT_EQ(sounds, 1) << "one narration";
+}
+
+// The sample's show.ini is one the packer takes: every line good, every name
+// a packed file, notes for every slide and the narration on one.
+TEST(Sample, ShowSettingsFitTheSlides) {
+  const std::filesystem::path sample(TURV_SAMPLE_DIR);
+  const Bytes bytes = ReadBytes(sample / "show.ini");
+  format::ShowParse parse = format::ParseShowSettings(
+      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  std::vector<std::string> names;
+  for (const auto& file : std::filesystem::directory_iterator(sample / "slides")) {
+    names.push_back(file.path().filename().string());
+  }
+  format::CheckShowEntries(parse, names);
+  for (const auto& problem : parse.problems) ADD_FAILURE() << format::Describe(problem);
+  std::size_t noted = 0, narrated = 0;
+  for (const auto& slide : parse.settings.slides) {
+    noted += slide.notes.size() >= 2 ? 1 : 0;
+    narrated += slide.sound.empty() ? 0 : 1;
+  }
+  EXPECT_EQ(noted + 1, names.size()) << "notes for every slide (the narration is none)";
+  EXPECT_EQ(narrated, 1u);
 }
 
 }  // namespace

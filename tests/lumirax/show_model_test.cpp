@@ -38,6 +38,15 @@ TEST(Show, StepsEndsAfterTheLastAndDecodesTheNeighboursAhead) {
   Show one({false}, 0);
   EXPECT_TRUE(one.Wanted().empty());
   EXPECT_FALSE(one.Go(Step::Next));
+
+  // A looping show goes on to the first slide, and decodes it ahead.
+  Show loop({true, false, true}, 2, true);
+  EXPECT_EQ(loop.Wanted(), (List{2, 0}));
+  EXPECT_TRUE(loop.Go(Step::Next));
+  EXPECT_EQ(loop.Current(), 0u);
+  Show alone({true}, 0, true);
+  EXPECT_EQ(alone.Wanted(), (List{0}));
+  EXPECT_TRUE(alone.Go(Step::Next));
 }
 
 }  // namespace

@@ -544,6 +544,58 @@ TEST_F(LaunchE2E, PlayerShowsAShortStartFolderAsTheUserKnowsIt) {
   EXPECT_TRUE(started.back().Wait(30'000));
 }
 
+// A kiosk package: the player opens straight into the show, which moves on
+// by itself and loops; Esc and clicks do nothing, Alt+F4 ends the player.
+TEST_F(LaunchE2E, KioskOpensIntoTheShowLoopsByItselfAndOnlyAltF4EndsIt) {
+  ::CreateDirectoryA(work.c_str(), nullptr);
+  WriteBytes(work + "\\lumirax.exe", ReadBytes(binDir + "\\lumirax.exe"));
+  const std::string settings = "[Show]\r\nAdvance=1\r\nLoop=yes\r\nKiosk=yes\r\n";
+  std::vector<format::Entry> entries{
+      {"1.txt", "Eins", 1, 0},
+      {"2.txt", "Zwei", 1, 0},
+      {"3.txt", "Drei", 1, 0},
+      {"show.ini", "", static_cast<std::int64_t>(settings.size()), 0}};
+  Bytes data = format::BuildDirectory(entries);
+  data.insert(data.end(), {'1', '2', '3'});
+  data.insert(data.end(), settings.begin(), settings.end());
+  WriteBytes(work + "\\karu.pqd", data);
+
+  probe::StartOptionsW options;
+  options.folder = Wide(work);
+  options.environment = {{L"TMP", Wide(temp)}, {L"TEMP", Wide(temp)}};
+  started.push_back(probe::Start(Wide(work + "\\lumirax.exe"), options));
+  const DWORD pid = started.back().pid;
+  const auto show = probe::WaitFor(
+      [&](const probe::WindowInfo& w) {
+        return w.pid == pid && w.visible && w.className == player::kShowClass;
+      },
+      60'000);
+  ASSERT_TRUE(show) << "the package did not open into the show";
+
+  // The slides as the show's title names them, each as it comes.
+  std::vector<std::wstring> seen;
+  const auto follow = [&](std::size_t count) {
+    return probe::WaitUntil(
+        [&] {
+          const std::wstring now = probe::TextOfW(show->handle);
+          if (!now.empty() && (seen.empty() || seen.back() != now)) seen.push_back(now);
+          return seen.size() >= count;
+        },
+        10'000);
+  };
+  EXPECT_TRUE(follow(5));
+  EXPECT_EQ(seen, (std::vector<std::wstring>{L"Eins", L"Zwei", L"Drei", L"Eins", L"Zwei"}));
+
+  ::PostMessageA(show->handle, WM_KEYDOWN, VK_ESCAPE, 0);
+  ::PostMessageA(show->handle, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+  ::PostMessageA(show->handle, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+  EXPECT_TRUE(follow(7));  // still running by itself
+  EXPECT_TRUE(::IsWindowVisible(show->handle));
+
+  ::PostMessageA(show->handle, WM_SYSKEYDOWN, VK_F4, 1 | KF_ALTDOWN << 16);
+  EXPECT_EQ(started.back().Wait(30'000), std::optional<DWORD>(0));
+}
+
 // Run on code page 932 (LC_ALL=ja_JP.UTF-8): ア is the bytes 0x83 "A", and
 // 表 is 0x95 "\".
 TEST_F(LaunchE2E, CodePage932TwoByteNamesForPackageStartAndTemporaryFolder) {
