@@ -184,20 +184,50 @@ std::optional<fs::path> PickPath(HWND owner, Pick pick, Text title, Text filter 
   return chosen;
 }
 
-// A settings file the author took out goes to the recycle bin, from where
-// it can come back.
-void ToRecycleBin(const fs::path& file) {
+// Only a fixed drive has a recycle bin (a USB stick or a network share has
+// none), and only where the shell can tell what it holds.
+bool HasRecycleBin(const fs::path& file) {
+  std::wstring root(MAX_PATH + 1, L'\0');
+  if (!::GetVolumePathNameW(file.c_str(), root.data(), static_cast<DWORD>(root.size()))) {
+    return false;
+  }
+  if (::GetDriveTypeW(root.c_str()) != DRIVE_FIXED) return false;
+  SHQUERYRBINFO bin{};
+  bin.cbSize = sizeof bin;
+  return SUCCEEDED(::SHQueryRecycleBinW(root.c_str(), &bin));
+}
+
+// A settings file taken out or replaced goes to the recycle bin, from where
+// it can come back. Where there is none, the author is asked first; where
+// the bin cannot take this file (too large for it), the shell asks
+// (FOF_WANTNUKEWARNING). False when the author keeps it.
+bool ToRecycleBin(HWND owner, const fs::path& file) {
+  if (!HasRecycleBin(file)) {
+    const std::wstring question = Say16(Text::AskDeleteForGood, {karupack::Utf8(file.filename())});
+    if (::MessageBoxW(owner, question.c_str(), L"karupack",
+                      MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES) {
+      return false;
+    }
+    if (!::DeleteFileW(file.c_str())) {
+      throw karupack::Failure(file, "cannot delete it: " + SystemMessage(::GetLastError()));
+    }
+    return true;
+  }
   std::wstring from = file.wstring();
   from.push_back(L'\0');  // the list ends with two
   SHFILEOPSTRUCTW operation{};
+  operation.hwnd = owner;
   operation.wFunc = FO_DELETE;
   operation.pFrom = from.c_str();
-  operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
-  if (const int code = ::SHFileOperationW(&operation);
-      code != 0 || operation.fAnyOperationsAborted) {
+  operation.fFlags =
+      FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING | FOF_SILENT | FOF_NOERRORUI;
+  const int code = ::SHFileOperationW(&operation);
+  if (operation.fAnyOperationsAborted) return false;
+  if (code != 0) {
     throw karupack::Failure(file,
                             "cannot move it to the recycle bin (" + std::to_string(code) + ")");
   }
+  return true;
 }
 
 class AuthoringWindow {
@@ -224,6 +254,7 @@ class AuthoringWindow {
   void FolderTyped();
   void OpenFolder(const fs::path& folder);
   bool SaveOrDiscard();  // before the model goes: false when the author stays
+  bool Save();
   void ShowFiles();
   void ShowRow(int row);
   void ShowIcon();
@@ -749,13 +780,18 @@ bool AuthoringWindow::SaveOrDiscard() {
       window_, Say16(Text::AskSave, {karupack::Utf8(model_->Folder().filename())}).c_str(),
       L"karupack", MB_YESNOCANCEL | MB_ICONQUESTION);
   if (answer == IDCANCEL) return false;
-  if (answer == IDYES) {
-    if (const auto failed = model_->Save(ToRecycleBin)) {
-      Status(*failed);
-      return false;
-    }
-  }
-  return true;
+  return answer == IDNO || Save();
+}
+
+// Saves into the folder; what could not be saved, or was held back, is
+// said, and the window stays.
+bool AuthoringWindow::Save() {
+  const auto said =
+      model_->Save([this](const fs::path& file) { return ToRecycleBin(window_, file); });
+  ShowIcon();
+  ShowPlayer();
+  if (said) Status(*said);
+  return !said;
 }
 
 void AuthoringWindow::OpenFolder(const fs::path& folder) {
@@ -899,10 +935,7 @@ void AuthoringWindow::StartPack() {
       }
     }
   }
-  if (const auto failed = model_->Save(ToRecycleBin)) {
-    Status(*failed);
-    return;
-  }
+  if (!Save()) return;
   karupack::PackOptions options;
   try {
     options = model_->Options(output);
