@@ -272,7 +272,8 @@ Packed Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) 
       static_cast<std::uint8_t>(sum), static_cast<std::uint8_t>(sum >> 8),
       static_cast<std::uint8_t>(sum >> 16), static_cast<std::uint8_t>(sum >> 24)};
   pending.Out().Patch(facts.checksumOffset, field);
-  pending.Commit();
+  // A stop asked for while the bytes went to the disk still counts.
+  pending.Commit([&] { transfer.CheckInterrupt(); });
   FlushFolder(options.output.parent_path());
 
   if (!options.quiet) {

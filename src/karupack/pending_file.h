@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 
 #include "karupack/system.h"
@@ -23,8 +24,9 @@ class PendingFile {
 
   OutputFile& Out() { return *out_; }
   // The folder's entries are the caller's to flush (FlushFolder), once for
-  // all the files it commits there.
-  void Commit();
+  // all the files it commits there. beforeRename runs once every byte is on
+  // the disk: the last moment to give up, by throwing.
+  void Commit(const std::function<void()>& beforeRename = {});
 
  private:
   std::filesystem::path target_;

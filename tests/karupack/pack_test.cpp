@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "fixture.h"
+#include "format/karu_format.h"
 #include "karupack/paths.h"
 #include "test_icon.h"
 
@@ -537,6 +538,28 @@ TEST_F(RefusalTest, AnInterruptedPackLeavesTheEarlierPackage) {
     EXPECT_EQ(outcome.err, "karupack: interrupted; the unfinished file was removed\n");
     ExpectNothingWritten(strsignal(signal));
   }
+  // Stopped once every byte is written, while they go to the disk (768 MiB
+  // take a while): it still stops, up to the rename.
+  Child pack(
+      {"pack", "-q", "-l", Launcher().string(), "-o", Output().string(), (Dir() / "big").string()});
+  const std::uint64_t whole =
+      fs::file_size(Launcher()) + format::kDirectorySize + (std::uint64_t{768} << 20);
+  const auto complete = [&] {
+    for (const auto& e : fs::directory_iterator(Dir() / "out")) {
+      std::error_code gone;
+      if (e.path().filename() != "Kurs.exe" && e.file_size(gone) == whole && !gone) return true;
+    }
+    return false;
+  };
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!complete() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  ASSERT_TRUE(complete()) << "the pack never wrote its last byte";
+  ::kill(pack.Pid(), SIGTERM);
+  EXPECT_EQ(pack.Wait().signal, SIGTERM);
+  ASSERT_LT(fs::file_size(Output()), whole) << "the package was put in place";
+  ExpectNothingWritten("stopped in the final flush");
 }
 
 TEST_F(RefusalTest, AFailedWriteLeavesTheEarlierPackage) {
