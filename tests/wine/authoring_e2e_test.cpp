@@ -235,6 +235,14 @@ TEST_F(AuthoringE2E, ACancelledPackLeavesNothing) {
   ::FindClose(find);
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{".", "..", "Kurs"}));
+
+  // Closed while it packs, the pack is cancelled and the window closes at
+  // its end, having answered meanwhile.
+  probe::Press(::GetDlgItem(window, kPackButton));
+  ASSERT_TRUE(probe::WaitUntil([&] { return probe::ProgressPosition(bar) > 0; }, 30'000));
+  ::PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(started.back().Wait(30'000), std::optional<DWORD>(0));
+  EXPECT_FALSE(Exists(root + "\\Kurs.exe"));
 }
 
 // The shell's recycle bin is not everywhere (a USB stick, a share, here a
