@@ -511,12 +511,12 @@ TEST_F(PackerTest, TellsUsageErrorsFromFailures) {
   EXPECT_FALSE(fs::exists("x.exe"));
 }
 
-// The temporary file beside the earlier package, once the pack has begun
-// writing it.
-bool Writing(const fs::path& folder) {
+// The temporary file beside the earlier package, once the pack has written
+// more than beyond bytes of it.
+bool Writing(const fs::path& folder, std::uint64_t beyond = 1 << 20) {
   for (const auto& e : fs::directory_iterator(folder)) {
     std::error_code gone;  // the pack may rename it meanwhile
-    if (e.path().filename() != "Kurs.exe" && e.file_size(gone) > (1 << 20) && !gone) return true;
+    if (e.path().filename() != "Kurs.exe" && e.file_size(gone) > beyond && !gone) return true;
   }
   return false;
 }
@@ -544,18 +544,11 @@ TEST_F(RefusalTest, AnInterruptedPackLeavesTheEarlierPackage) {
       {"pack", "-q", "-l", Launcher().string(), "-o", Output().string(), (Dir() / "big").string()});
   const std::uint64_t whole =
       fs::file_size(Launcher()) + format::kDirectorySize + (std::uint64_t{768} << 20);
-  const auto complete = [&] {
-    for (const auto& e : fs::directory_iterator(Dir() / "out")) {
-      std::error_code gone;
-      if (e.path().filename() != "Kurs.exe" && e.file_size(gone) == whole && !gone) return true;
-    }
-    return false;
-  };
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!complete() && std::chrono::steady_clock::now() < deadline) {
+  while (!Writing(Dir() / "out", whole - 1) && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
-  ASSERT_TRUE(complete()) << "the pack never wrote its last byte";
+  ASSERT_TRUE(Writing(Dir() / "out", whole - 1)) << "the pack never wrote its last byte";
   ::kill(pack.Pid(), SIGTERM);
   EXPECT_EQ(pack.Wait().signal, SIGTERM);
   ASSERT_LT(fs::file_size(Output()), whole) << "the package was put in place";
