@@ -158,10 +158,12 @@ std::optional<std::string> IconNote(const fs::path& file) {
   }
 }
 
-// Keeps the first kNotesKept notes, and counts the rest.
-void KeepNote(std::vector<std::string>& notes, std::size_t& more, std::string note) {
+// Keeps the first kNotesKept notes, and counts the rest (worded only when
+// kept: a file may hold hundreds of thousands).
+template <typename Word>
+void KeepNote(std::vector<std::string>& notes, std::size_t& more, Word word) {
   if (notes.size() < AuthoringModel::kNotesKept) {
-    notes.push_back(std::move(note));
+    notes.push_back(word());
   } else {
     ++more;
   }
@@ -289,18 +291,16 @@ void AuthoringModel::ReadCaptions() {
       // No captions line can name it.
     }
   }
-  const auto note = [&](std::string text) {
-    KeepNote(captionNotes_, captionNotesMore_, std::move(text));
-  };
+  const auto note = [&](auto word) { KeepNote(captionNotes_, captionNotesMore_, word); };
   std::map<std::string, int> taken;
   for (const karupack::Caption& caption : read.captions) {
     const std::string key = format::FoldCase(caption.name);
     const std::string shown = format::ToUtf8(caption.name);
     const auto row = byName.find(key);
     if (row == byName.end()) {
-      note(Say(Text::CaptionForNoFile, {std::to_string(caption.line), shown}));
+      note([&] { return Say(Text::CaptionForNoFile, {std::to_string(caption.line), shown}); });
     } else if (!taken.emplace(key, caption.line).second) {
-      note(Say(Text::CaptionTwice, {std::to_string(caption.line), shown}));
+      note([&] { return Say(Text::CaptionTwice, {std::to_string(caption.line), shown}); });
     } else {
       row->second->caption = row->second->savedCaption = format::ToUtf8(caption.text);
     }
@@ -323,7 +323,10 @@ void AuthoringModel::ReadCaptions() {
     if (row != nullptr) {
       row->caption = caption;  // refused by Check, with the reason
     } else {
-      note(Say(Text::LineDropped, {karupack::kCaptionsFile, std::to_string(line.line), line.why}));
+      note([&] {
+        return Say(Text::LineDropped,
+                   {karupack::kCaptionsFile, std::to_string(line.line), line.why});
+      });
     }
   }
   captionNotesMore_ += read.refusedMore;
@@ -362,8 +365,9 @@ void AuthoringModel::ReadInfo() {
       values_[field] = value;
       valueNotes_[field] = ValueNote(field, value);
     } else {
-      KeepNote(infoNotes_, infoNotesMore_,
-               Say(Text::LineDropped, {karupack::kInfoFile, std::to_string(line.line), line.why}));
+      KeepNote(infoNotes_, infoNotesMore_, [&] {
+        return Say(Text::LineDropped, {karupack::kInfoFile, std::to_string(line.line), line.why});
+      });
     }
   }
   infoNotesMore_ += read.refusedMore;
