@@ -158,6 +158,26 @@ std::optional<std::string> IconNote(const fs::path& file) {
   }
 }
 
+// Keeps the first kNotesKept notes, and counts the rest (worded only when
+// kept: a file may hold hundreds of thousands).
+template <typename Word>
+void KeepNote(std::vector<std::string>& notes, std::size_t& more, Word word) {
+  if (notes.size() < AuthoringModel::kNotesKept) {
+    notes.push_back(word());
+  } else {
+    ++more;
+  }
+}
+
+bool IsUtf8(std::string_view text) {
+  try {
+    seal::Utf16(text);
+    return true;
+  } catch (const seal::SealError&) {
+    return false;
+  }
+}
+
 void WriteWhole(const fs::path& target, std::string_view text) {
   karupack::PendingFile out(target, false);
   out.Out().Write({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
@@ -165,16 +185,14 @@ void WriteWhole(const fs::path& target, std::string_view text) {
   karupack::FlushFolder(target.parent_path());
 }
 
-void CopyWhole(const fs::path& from, const fs::path& to) {
-  const auto id = karupack::IdentityOf(from);
-  const auto target = karupack::IdentityOf(to);
-  if (id && target && karupack::SameFile(*id, *target)) return;
+// The file's bytes into a pending file that takes target's place when
+// committed.
+void CopyInto(const fs::path& from, std::optional<karupack::PendingFile>& out,
+              const fs::path& target) {
   karupack::InputFile in(from);
-  karupack::PendingFile out(to, false);
+  out.emplace(target, false);
   std::vector<std::uint8_t> buffer(kChunk);
-  while (const std::size_t got = in.Read(buffer)) out.Out().Write(std::span(buffer).first(got));
-  out.Commit();
-  karupack::FlushFolder(to.parent_path());
+  while (const std::size_t got = in.Read(buffer)) out->Out().Write(std::span(buffer).first(got));
 }
 
 }  // namespace
@@ -186,13 +204,11 @@ AuthoringModel::AuthoringModel(const fs::path& folder)
   List();
   ReadCaptions();
   ReadInfo();
-  if (fs::is_regular_file(Inside(karupack::kIconFile), error)) {
+  if (SettingsFile(karupack::kIconFile)) {
     icon_ = Inside(karupack::kIconFile);
     iconNote_ = IconNote(*icon_);
   }
-  if (fs::is_regular_file(Inside(karupack::kPlayerFile), error)) {
-    player_ = Inside(karupack::kPlayerFile);
-  }
+  if (SettingsFile(karupack::kPlayerFile)) player_ = Inside(karupack::kPlayerFile);
   Check();
 }
 
@@ -200,16 +216,23 @@ fs::path AuthoringModel::Inside(std::string_view name) const {
   return folder_ / karupack::PathFromUtf8(name);
 }
 
-// The folder as the packer lists it: its regular files (links followed)
-// sorted by their UTF-8 names, the settings files set aside by identity,
-// anything else skipped. Links are refused: the packer takes only files
-// that lie in the folder itself.
+// A settings file that is a link is no setting: the packer refuses it as a
+// link, so the list shows it as one.
+bool AuthoringModel::SettingsFile(std::string_view name) const {
+  std::error_code error;
+  return fs::is_regular_file(Inside(name), error) && !karupack::LinkTarget(Inside(name));
+}
+
+// The folder as the packer lists it: its regular files sorted by their
+// UTF-8 names, the settings files set aside by identity, anything else
+// skipped. Links and junctions are refused, as the system reports them
+// (the packer asks the same): the packer takes only files that lie in the
+// folder itself.
 void AuthoringModel::List() {
   std::vector<karupack::FileId> settings;
   for (const auto name :
        {karupack::kCaptionsFile, karupack::kIconFile, karupack::kInfoFile, karupack::kPlayerFile}) {
-    std::error_code error;
-    if (!fs::is_regular_file(Inside(name), error)) continue;
+    if (!SettingsFile(name)) continue;
     if (const auto id = karupack::IdentityOf(Inside(name))) settings.push_back(*id);
   }
   std::error_code error;
@@ -218,7 +241,11 @@ void AuthoringModel::List() {
     row.path = it->path();
     row.name = Utf8(row.path.filename());
     std::error_code typeError;
-    if (it->is_regular_file(typeError)) {
+    if (const auto target = karupack::LinkTarget(row.path)) {
+      row.link = true;
+      row.refused = true;
+      row.note = Say(Text::IsLink, {Utf8(*target)});
+    } else if (it->is_regular_file(typeError)) {
       const auto id = karupack::IdentityOf(row.path);
       if (id && std::any_of(settings.begin(), settings.end(), [&](const karupack::FileId& s) {
             return karupack::SameFile(s, *id);
@@ -226,15 +253,10 @@ void AuthoringModel::List() {
         continue;
       }
       row.size = it->file_size(typeError);
-    }
-    if (it->is_symlink(typeError)) {
-      row.link = true;
-      row.refused = true;
-      row.note = Say(Text::IsLink, {Utf8(fs::read_symlink(row.path, typeError))});
     } else if (it->is_directory(typeError)) {
       row.skipped = true;
       row.note = Say(Text::SkippedFolder);
-    } else if (!it->is_regular_file(typeError)) {
+    } else {
       row.skipped = true;
       row.note = Say(Text::SkippedOther);
     }
@@ -247,14 +269,16 @@ void AuthoringModel::List() {
   });
 }
 
+// Read leniently: a line the packer refuses takes nothing else with it. A
+// refused caption of a listed file is put on its row, refused there, to be
+// mended; any other refused line is a note and goes with the next save.
 void AuthoringModel::ReadCaptions() {
   const fs::path file = Inside(karupack::kCaptionsFile);
-  std::error_code error;
-  captionsFile_ = fs::is_regular_file(file, error);
+  captionsFile_ = SettingsFile(karupack::kCaptionsFile);
   if (!captionsFile_) return;
-  std::vector<karupack::Caption> captions;
+  karupack::CaptionLines read;
   try {
-    captions = karupack::ReadCaptions(file);
+    read = karupack::ReadCaptionsLeniently(file);
   } catch (const std::exception& unreadable) {
     captionsUnreadable_ = format::Printable(unreadable.what());
     return;
@@ -262,46 +286,91 @@ void AuthoringModel::ReadCaptions() {
   std::map<std::string, FileRow*> byName;
   for (FileRow& row : files_) {
     try {
-      byName.emplace(format::FoldCase(format::ToCp1252(row.name)), &row);
+      if (!row.skipped) byName.emplace(format::FoldCase(format::ToCp1252(row.name)), &row);
     } catch (const format::FormatError&) {
       // No captions line can name it.
     }
   }
+  const auto note = [&](auto word) { KeepNote(captionNotes_, captionNotesMore_, word); };
   std::map<std::string, int> taken;
-  for (const karupack::Caption& caption : captions) {
+  for (const karupack::Caption& caption : read.captions) {
     const std::string key = format::FoldCase(caption.name);
     const std::string shown = format::ToUtf8(caption.name);
     const auto row = byName.find(key);
-    if (row == byName.end() || row->second->skipped) {
-      captionNotes_.push_back(Say(Text::CaptionForNoFile, {std::to_string(caption.line), shown}));
+    if (row == byName.end()) {
+      note([&] { return Say(Text::CaptionForNoFile, {std::to_string(caption.line), shown}); });
     } else if (!taken.emplace(key, caption.line).second) {
-      captionNotes_.push_back(Say(Text::CaptionTwice, {std::to_string(caption.line), shown}));
+      note([&] { return Say(Text::CaptionTwice, {std::to_string(caption.line), shown}); });
     } else {
-      row->second->caption = format::ToUtf8(caption.text);
+      row->second->caption = row->second->savedCaption = format::ToUtf8(caption.text);
     }
   }
+  for (const karupack::RefusedLine& line : read.refused) {
+    const auto tab = line.text.find('\t');
+    const std::string caption = tab == std::string::npos ? "" : line.text.substr(tab + 1);
+    FileRow* row = nullptr;
+    try {
+      const std::string key =
+          format::FoldCase(format::ToCp1252(std::string_view(line.text).substr(0, tab)));
+      if (const auto found = byName.find(key); tab != std::string::npos && found != byName.end() &&
+                                               IsUtf8(caption) && !caption.empty() &&
+                                               taken.emplace(key, line.line).second) {
+        row = found->second;
+      }
+    } catch (const format::FormatError&) {
+      // The name is not one a file of the folder can have.
+    }
+    if (row != nullptr) {
+      row->caption = caption;  // refused by Check, with the reason
+    } else {
+      note([&] {
+        return Say(Text::LineDropped,
+                   {karupack::kCaptionsFile, std::to_string(line.line), line.why});
+      });
+    }
+  }
+  captionNotesMore_ += read.refusedMore;
 }
 
+// As captions.txt: a refused value of a field the window shows is put in
+// the field, refused there; any other refused line is a note.
 void AuthoringModel::ReadInfo() {
   const fs::path file = Inside(karupack::kInfoFile);
-  std::error_code error;
-  infoFile_ = fs::is_regular_file(file, error);
+  infoFile_ = SettingsFile(karupack::kInfoFile);
   if (!infoFile_) return;
-  karupack::InfoLines lines;
+  karupack::InfoFileLines read;
   try {
-    lines = karupack::ReadInfoFile(file);
+    read = karupack::ReadInfoFileLeniently(file);
   } catch (const std::exception& unreadable) {
     infoUnreadable_ = format::Printable(unreadable.what());
     return;
   }
-  for (auto& [key, value] : lines) {
+  for (auto& [key, value] : read.lines) {
     const auto known = std::find(kFieldKeys.begin(), kFieldKeys.end(), key);
     if (known == kFieldKeys.end()) {
       otherInfo_.emplace_back(key, value);
     } else {
-      values_[static_cast<std::size_t>(known - kFieldKeys.begin())] = value;
+      const auto field = static_cast<std::size_t>(known - kFieldKeys.begin());
+      values_[field] = savedValues_[field] = value;
     }
   }
+  for (const karupack::RefusedLine& line : read.refused) {
+    const auto eq = line.text.find('=');
+    const std::string key = line.text.substr(0, eq);
+    const std::string value = eq == std::string::npos ? "" : line.text.substr(eq + 1);
+    const auto known = std::find(kFieldKeys.begin(), kFieldKeys.end(), key);
+    const auto field = static_cast<std::size_t>(known - kFieldKeys.begin());
+    if (eq != std::string::npos && known != kFieldKeys.end() && values_[field].empty() &&
+        IsUtf8(value) && ValueNote(field, value)) {
+      values_[field] = value;
+      valueNotes_[field] = ValueNote(field, value);
+    } else {
+      KeepNote(infoNotes_, infoNotesMore_, [&] {
+        return Say(Text::LineDropped, {karupack::kInfoFile, std::to_string(line.line), line.why});
+      });
+    }
+  }
+  infoNotesMore_ += read.refusedMore;
 }
 
 void AuthoringModel::Check() {
@@ -332,7 +401,13 @@ std::vector<std::string> AuthoringModel::Notes() const {
   std::vector<std::string> notes;
   if (captionsUnreadable_) notes.push_back(Say(Text::CaptionsUnreadable, {*captionsUnreadable_}));
   if (infoUnreadable_) notes.push_back(Say(Text::InfoUnreadable, {*infoUnreadable_}));
-  notes.insert(notes.end(), captionNotes_.begin(), captionNotes_.end());
+  const auto add = [&](const std::vector<std::string>& kept, std::size_t more,
+                       std::string_view file) {
+    notes.insert(notes.end(), kept.begin(), kept.end());
+    if (more > 0) notes.push_back(Say(Text::MoreNotes, {Digits(more), file}));
+  };
+  add(captionNotes_, captionNotesMore_, karupack::kCaptionsFile);
+  add(infoNotes_, infoNotesMore_, karupack::kInfoFile);
   for (const auto& note : valueNotes_) {
     if (note) notes.push_back(*note);
   }
@@ -406,24 +481,30 @@ void AuthoringModel::SetPlayer(std::optional<fs::path> program) {
   playerDirty_ = true;
 }
 
+// A row's caption goes into the file only when the packer takes it; a
+// refused one leaves the line the file held.
 void AuthoringModel::WriteCaptions() const {
   std::string text = "# Beschriftungen: Dateiname, Tabulator, Beschriftung (UTF-8)\n";
   bool any = false;
   for (const FileRow& row : files_) {
-    if (row.skipped || row.caption.empty()) continue;
-    text += row.name + "\t" + row.caption + "\n";
+    if (row.skipped || row.link) continue;
+    const std::string& caption = row.refused ? row.savedCaption : row.caption;
+    if (caption.empty()) continue;
+    text += row.name + "\t" + caption + "\n";
     any = true;
   }
   if (any || captionsFile_) WriteWhole(Inside(karupack::kCaptionsFile), text);
 }
 
+// A value the packer refuses leaves the one the file held.
 void AuthoringModel::WriteInfo() const {
   std::string text = "# Angaben zum Paket: SCHLÜSSEL=Wert (UTF-8)\n";
   bool any = false;
   for (const std::string_view key : seal::kVersionKeys) {
     const auto known = std::find(kFieldKeys.begin(), kFieldKeys.end(), key);
     if (known != kFieldKeys.end()) {
-      const std::string& value = values_[static_cast<std::size_t>(known - kFieldKeys.begin())];
+      const auto field = static_cast<std::size_t>(known - kFieldKeys.begin());
+      const std::string& value = valueNotes_[field] ? savedValues_[field] : values_[field];
       if (value.empty()) continue;
       text += std::string(key) + "=" + value + "\n";
       any = true;
@@ -437,43 +518,83 @@ void AuthoringModel::WriteInfo() const {
   if (any || infoFile_) WriteWhole(Inside(karupack::kInfoFile), text);
 }
 
-std::optional<std::string> AuthoringModel::Save(
-    const std::function<void(const fs::path&)>& discard) {
+std::optional<std::string> AuthoringModel::Save(const Discard& discard) {
   if (captionsDirty_ && captionsUnreadable_) {
     return Say(Text::CaptionsUnreadable, {*captionsUnreadable_});
   }
   if (infoDirty_ && infoUnreadable_) return Say(Text::InfoUnreadable, {*infoUnreadable_});
+  // What the packer would refuse stays here, to be mended, and is named.
+  std::string heldBack;
+  const auto held = [&](const std::string& what) {
+    heldBack += (heldBack.empty() ? "" : ", ") + what;
+  };
   try {
     // Lines the packer would refuse (the notes say so) go with the next save.
-    if (captionsDirty_ || !captionNotes_.empty()) {
+    if (captionsDirty_ || !captionNotes_.empty() || captionNotesMore_ > 0) {
       WriteCaptions();
       captionsFile_ = true;
       captionNotes_.clear();
+      captionNotesMore_ = 0;
       captionsDirty_ = false;
+      for (FileRow& row : files_) {
+        if (row.skipped || row.link) continue;
+        if (!row.refused) {
+          row.savedCaption = row.caption;
+        } else if (row.caption != row.savedCaption) {
+          held(Say(Text::HeldBackCaption, {row.name}));
+          captionsDirty_ = true;
+        }
+      }
     }
-    if (infoDirty_) {
+    if (infoDirty_ || !infoNotes_.empty() || infoNotesMore_ > 0) {
       WriteInfo();
       infoFile_ = true;
+      infoNotes_.clear();
+      infoNotesMore_ = 0;
       infoDirty_ = false;
+      for (std::size_t field = 0; field < kFieldKeys.size(); ++field) {
+        if (!valueNotes_[field]) {
+          savedValues_[field] = values_[field];
+        } else if (values_[field] != savedValues_[field]) {
+          held(FieldName(field));
+          infoDirty_ = true;
+        }
+      }
     }
-    // A chosen file is copied in; one taken out goes to discard.
+    // A chosen file is copied in, and one taken out or replaced goes to
+    // discard first; one the author keeps there is the setting again.
     const auto keep = [&](std::optional<fs::path>& chosen, std::string_view name, bool& dirty) {
       if (!dirty) return;
       const fs::path target = Inside(name);
       std::error_code error;
-      if (chosen) {
-        CopyWhole(*chosen, target);
+      const bool there = fs::exists(fs::symlink_status(target, error));
+      const auto old = karupack::IdentityOf(target);
+      const auto from = chosen ? karupack::IdentityOf(*chosen) : std::nullopt;
+      if (chosen && old && from && karupack::SameFile(*old, *from)) {
         chosen = target;
-      } else if (fs::exists(target, error)) {
-        discard(target);
+      } else if (chosen) {
+        std::optional<karupack::PendingFile> copy;
+        CopyInto(*chosen, copy, target);
+        if (there && !discard(target)) {
+          chosen = target;  // the copy goes unused
+        } else {
+          copy->Commit();
+          karupack::FlushFolder(target.parent_path());
+          chosen = target;
+        }
+      } else if (there && !discard(target)) {
+        chosen = target;
       }
       dirty = false;
     };
+    const bool iconChanged = iconDirty_;
     keep(icon_, karupack::kIconFile, iconDirty_);
+    if (iconChanged && icon_) iconNote_ = IconNote(*icon_);
     keep(player_, karupack::kPlayerFile, playerDirty_);
   } catch (const std::exception& failure) {
-    return Say(Text::NotSaved, {format::Printable(failure.what())});
+    return Say(Text::NotSaved, {failure.what()});
   }
+  if (!heldBack.empty()) return Say(Text::HeldBack, {heldBack});
   return std::nullopt;
 }
 

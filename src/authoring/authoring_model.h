@@ -30,10 +30,11 @@ struct FileRow {
   std::string name;     // as the folder lists it
   std::string caption;  // its own caption; empty: captioned with its name
   std::uint64_t size = 0;
-  bool skipped = false;  // not packed, as the packer skips it (a folder inside)
-  bool refused = false;  // the packer would refuse the whole pack for it
-  bool link = false;     // a symbolic link: refused, whatever its name
-  std::string note;      // why it is skipped or refused; empty when it packs
+  bool skipped = false;      // not packed, as the packer skips it (a folder inside)
+  bool refused = false;      // the packer would refuse the whole pack for it
+  bool link = false;         // a symbolic link or junction: refused, whatever its name
+  std::string note;          // why it is skipped or refused; empty when it packs
+  std::string savedCaption;  // as captions.txt holds it: kept while an edit is held back
 
   // The caption the package shows for it.
   const std::string& Shown() const { return caption.empty() ? name : caption; }
@@ -49,7 +50,9 @@ class AuthoringModel {
   const std::filesystem::path& Folder() const { return folder_; }
   const std::vector<FileRow>& Files() const { return files_; }
   // What stands in the way of packing, or is worth knowing: settings files
-  // that do not read, captions for files not there, refused values.
+  // that do not read, lines of them that will not do, refused values. At
+  // most kNotesKept a file, then how many more.
+  static constexpr std::size_t kNotesKept = 20;
   std::vector<std::string> Notes() const;
   // Why packing cannot start now, or nothing.
   std::optional<std::string> Blocker() const;
@@ -78,11 +81,17 @@ class AuthoringModel {
 
   bool Dirty() const { return captionsDirty_ || infoDirty_ || iconDirty_ || playerDirty_; }
 
+  // Takes a settings file out of the folder (to the recycle bin on
+  // Windows): false when the author chose to keep it after all.
+  using Discard = std::function<bool(const std::filesystem::path&)>;
+
   // Writes what changed into the folder, each file replaced whole (never
-  // left half-written). A settings file the author took out is handed to
-  // discard (the recycle bin on Windows). Returns why it could not, or
-  // nothing.
-  std::optional<std::string> Save(const std::function<void(const std::filesystem::path&)>& discard);
+  // left half-written), and only what the packer takes: a refused caption
+  // or value is held back (the file keeps what it held) and stays to be
+  // mended. A settings file taken out or replaced is handed to discard
+  // first; one the author keeps becomes the setting again. Returns why it
+  // could not save, or which edits it held back; nothing when all is saved.
+  std::optional<std::string> Save(const Discard& discard);
 
   // What packs the folder as saved into output.
   karupack::PackOptions Options(const std::filesystem::path& output) const;
@@ -95,10 +104,15 @@ class AuthoringModel {
   void WriteCaptions() const;
   void WriteInfo() const;
   std::filesystem::path Inside(std::string_view name) const;
+  bool SettingsFile(std::string_view name) const;  // there, regular and no link
 
   std::filesystem::path folder_;
   std::vector<FileRow> files_;
   std::vector<std::string> captionNotes_;  // about captions.txt as read
+  std::size_t captionNotesMore_ = 0;
+  std::vector<std::string> infoNotes_;  // about info.txt as read
+  std::size_t infoNotesMore_ = 0;
+  std::array<std::string, kFieldKeys.size()> savedValues_;  // as info.txt holds them
   std::optional<std::string> captionsUnreadable_;
   std::optional<std::string> infoUnreadable_;
   std::array<std::string, kFieldKeys.size()> values_;

@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "authoring/authoring_model.h"
@@ -37,6 +39,7 @@ namespace fs = std::filesystem;
 constexpr UINT kProgressMessage = WM_APP + 1;
 constexpr ULONGLONG kProgressEveryMs = 25;
 constexpr UINT kFinishedMessage = WM_APP + 2;
+constexpr UINT kFolderReadMessage = WM_APP + 3;  // the reading thread's end
 constexpr UINT_PTR kFolderTimer = 1;
 constexpr UINT kFolderDelayMs = 400;  // typing pauses this long before the folder is read
 
@@ -184,20 +187,50 @@ std::optional<fs::path> PickPath(HWND owner, Pick pick, Text title, Text filter 
   return chosen;
 }
 
-// A settings file the author took out goes to the recycle bin, from where
-// it can come back.
-void ToRecycleBin(const fs::path& file) {
+// Only a fixed drive has a recycle bin (a USB stick or a network share has
+// none), and only where the shell can tell what it holds.
+bool HasRecycleBin(const fs::path& file) {
+  std::wstring root(MAX_PATH + 1, L'\0');
+  if (!::GetVolumePathNameW(file.c_str(), root.data(), static_cast<DWORD>(root.size()))) {
+    return false;
+  }
+  if (::GetDriveTypeW(root.c_str()) != DRIVE_FIXED) return false;
+  SHQUERYRBINFO bin{};
+  bin.cbSize = sizeof bin;
+  return SUCCEEDED(::SHQueryRecycleBinW(root.c_str(), &bin));
+}
+
+// A settings file taken out or replaced goes to the recycle bin, from where
+// it can come back. Where there is none, the author is asked first; where
+// the bin cannot take this file (too large for it), the shell asks
+// (FOF_WANTNUKEWARNING). False when the author keeps it.
+bool ToRecycleBin(HWND owner, const fs::path& file) {
+  if (!HasRecycleBin(file)) {
+    const std::wstring question = Say16(Text::AskDeleteForGood, {karupack::Utf8(file.filename())});
+    if (::MessageBoxW(owner, question.c_str(), L"karupack",
+                      MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES) {
+      return false;
+    }
+    if (!::DeleteFileW(file.c_str())) {
+      throw karupack::Failure(file, "cannot delete it: " + SystemMessage(::GetLastError()));
+    }
+    return true;
+  }
   std::wstring from = file.wstring();
   from.push_back(L'\0');  // the list ends with two
   SHFILEOPSTRUCTW operation{};
+  operation.hwnd = owner;
   operation.wFunc = FO_DELETE;
   operation.pFrom = from.c_str();
-  operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
-  if (const int code = ::SHFileOperationW(&operation);
-      code != 0 || operation.fAnyOperationsAborted) {
+  operation.fFlags =
+      FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING | FOF_SILENT | FOF_NOERRORUI;
+  const int code = ::SHFileOperationW(&operation);
+  if (operation.fAnyOperationsAborted) return false;
+  if (code != 0) {
     throw karupack::Failure(file,
                             "cannot move it to the recycle bin (" + std::to_string(code) + ")");
   }
+  return true;
 }
 
 class AuthoringWindow {
@@ -223,7 +256,10 @@ class AuthoringWindow {
 
   void FolderTyped();
   void OpenFolder(const fs::path& folder);
+  void ReadFolder(const fs::path& folder);
+  void FolderRead();
   bool SaveOrDiscard();  // before the model goes: false when the author stays
+  bool Save();
   void ShowFiles();
   void ShowRow(int row);
   void ShowIcon();
@@ -248,8 +284,15 @@ class AuthoringWindow {
   IconHandle icon_;
   std::optional<AuthoringModel> model_;
   std::unique_ptr<PackJob> job_;
-  fs::path target_;  // the package being packed
-  fs::path packed_;  // the package the last pack made, for "Testen"
+  bool closeWhenPacked_ = false;  // closed during a pack: closes at its end
+  // A folder is read on a thread of its own (a large captions.txt takes a
+  // while); the window takes the outcome when the thread's end arrives.
+  std::thread reader_;
+  std::optional<AuthoringModel> read_;
+  std::string readFailure_;
+  std::optional<fs::path> nextFolder_;  // asked for while one was read
+  fs::path target_;                     // the package being packed
+  fs::path packed_;                     // the package the last pack made, for "Testen"
   // The packing thread's progress, read by the window thread.
   std::atomic<int> permille_{0};
   std::atomic<bool> progressPosted_{false};
@@ -290,6 +333,7 @@ AuthoringWindow::AuthoringWindow(HINSTANCE instance, Opened how) : instance_(ins
 
 AuthoringWindow::~AuthoringWindow() {
   job_.reset();  // cancelled and waited for: the package's temporary file goes
+  if (reader_.joinable()) reader_.join();
   if (window_ != nullptr) ::DestroyWindow(window_);
 }
 
@@ -387,6 +431,9 @@ LRESULT AuthoringWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case kFinishedMessage:
       PackFinished();
       return 0;
+    case kFolderReadMessage:
+      FolderRead();
+      return 0;
     case WM_CLOSE:
       Close();
       return 0;
@@ -465,7 +512,10 @@ void AuthoringWindow::Command(int id, int code) {
       StartPack();
       break;
     case kCancelButton:
-      if (job_) job_->Cancel();
+      if (job_) {
+        job_->Cancel();
+        Status(Say(Text::Stopping));
+      }
       break;
     case kTestButton:
       TestPackage();
@@ -474,6 +524,7 @@ void AuthoringWindow::Command(int id, int code) {
       // Esc stops a pack first; pressed again, it closes.
       if (job_) {
         job_->Cancel();
+        Status(Say(Text::Stopping));
       } else {
         Close();
       }
@@ -749,31 +800,74 @@ bool AuthoringWindow::SaveOrDiscard() {
       window_, Say16(Text::AskSave, {karupack::Utf8(model_->Folder().filename())}).c_str(),
       L"karupack", MB_YESNOCANCEL | MB_ICONQUESTION);
   if (answer == IDCANCEL) return false;
-  if (answer == IDYES) {
-    if (const auto failed = model_->Save(ToRecycleBin)) {
-      Status(*failed);
-      return false;
-    }
-  }
-  return true;
+  return answer == IDNO || Save();
+}
+
+// Saves into the folder; what could not be saved, or was held back, is
+// said, and the window stays.
+bool AuthoringWindow::Save() {
+  const auto said =
+      model_->Save([this](const fs::path& file) { return ToRecycleBin(window_, file); });
+  ShowIcon();
+  ShowPlayer();
+  if (said) Status(*said);
+  return !said;
 }
 
 void AuthoringWindow::OpenFolder(const fs::path& folder) {
   if (job_) return;
+  if (reader_.joinable()) {
+    nextFolder_ = folder;  // read once the folder in hand is
+    return;
+  }
   if (!SaveOrDiscard()) {
     quiet_ = true;
     ::SetWindowTextW(Item(kFolderEdit), model_ ? model_->Folder().c_str() : L"");
     quiet_ = false;
     return;
   }
-  std::optional<AuthoringModel> opened;
-  try {
-    opened.emplace(folder);
-  } catch (const std::exception& error) {
-    Status(Say(Text::FolderUnreadable, {format::Printable(error.what())}));
+  ReadFolder(folder);
+}
+
+// The window answers while the thread reads; nothing can be edited or
+// packed meanwhile.
+void AuthoringWindow::ReadFolder(const fs::path& folder) {
+  model_.reset();
+  read_.reset();
+  readFailure_.clear();
+  ListView_DeleteAllItems(list_);
+  ShowIcon();
+  ShowPlayer();
+  Busy(false);
+  Status(Say(Text::Reading));
+  HWND window = window_;
+  reader_ = std::thread([this, folder, window] {
+    try {
+      read_.emplace(folder);
+    } catch (const std::exception& error) {
+      readFailure_ = Say(Text::FolderUnreadable, {error.what()});
+    } catch (...) {
+      readFailure_ = Say(Text::FolderUnreadable, {"?"});
+    }
+    ::PostMessageW(window, kFolderReadMessage, 0, 0);
+  });
+}
+
+void AuthoringWindow::FolderRead() {
+  if (!reader_.joinable()) return;
+  reader_.join();  // its last step was to post this message
+  if (nextFolder_) {
+    const fs::path next = *nextFolder_;
+    nextFolder_.reset();
+    ReadFolder(next);
     return;
   }
-  model_ = std::move(opened);
+  if (!read_) {
+    Status(readFailure_);
+    return;
+  }
+  model_ = std::move(read_);
+  read_.reset();
   packed_.clear();
   quiet_ = true;
   ::SetWindowTextW(Item(kFolderEdit), model_->Folder().c_str());
@@ -813,9 +907,10 @@ void AuthoringWindow::ShowFiles() {
 
 void AuthoringWindow::ShowRow(int row) {
   const FileRow& file = model_->Files()[static_cast<std::size_t>(row)];
-  const std::array<std::string, 4> cells = {file.skipped ? std::string() : file.Shown(), file.name,
-                                            file.skipped ? std::string() : Digits(file.size),
-                                            file.note};
+  // Names and captions come from outside: shown escaped, as printed.
+  const std::array<std::string, 4> cells = {
+      file.skipped ? std::string() : format::Printable(file.Shown()), format::Printable(file.name),
+      file.skipped ? std::string() : Digits(file.size), file.note};
   for (int column = 0; column < 4; ++column) {
     std::wstring text = Wide(cells[static_cast<std::size_t>(column)]);
     ListView_SetItemText(list_, row, column, text.data());
@@ -831,7 +926,9 @@ void AuthoringWindow::ShowIcon() {
                    : static_cast<HICON>(
                          ::LoadImageW(instance_, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0)));
   ::SendMessageW(Item(kIconPreview), STM_SETICON, reinterpret_cast<WPARAM>(icon_.Get()), 0);
-  ::SetWindowTextW(Item(kIconName), file ? file->c_str() : Say16(Text::NoIcon).c_str());
+  ::SetWindowTextW(
+      Item(kIconName),
+      (file ? Wide(format::Printable(karupack::Utf8(*file))) : Say16(Text::NoIcon)).c_str());
   ::EnableWindow(Item(kRemoveIconButton), model_ && file && !job_);
   Layout();
 }
@@ -840,7 +937,8 @@ void AuthoringWindow::ShowPlayer() {
   const bool own = model_ && model_->Player();
   ::CheckRadioButton(window_, kLumiraxRadio, kOwnPlayerRadio,
                      own ? kOwnPlayerRadio : kLumiraxRadio);
-  ::SetWindowTextW(Item(kPlayerName), own ? model_->Player()->c_str() : L"");
+  ::SetWindowTextW(Item(kPlayerName),
+                   own ? Wide(format::Printable(karupack::Utf8(*model_->Player()))).c_str() : L"");
 }
 
 // The list's sum, then what stands in the way or is worth knowing.
@@ -899,10 +997,7 @@ void AuthoringWindow::StartPack() {
       }
     }
   }
-  if (const auto failed = model_->Save(ToRecycleBin)) {
-    Status(*failed);
-    return;
-  }
+  if (!Save()) return;
   karupack::PackOptions options;
   try {
     options = model_->Options(output);
@@ -934,9 +1029,13 @@ void AuthoringWindow::StartPack() {
 
 void AuthoringWindow::PackFinished() {
   if (!job_) return;
-  const PackJob::Outcome outcome = job_->Wait();
+  const PackJob::Outcome outcome = job_->Wait();  // its last step was to post this message
   job_.reset();
   Busy(false);
+  if (std::exchange(closeWhenPacked_, false)) {
+    Close();
+    return;
+  }
   switch (outcome.end) {
     case PackJob::End::Packed:
       packed_ = target_;
@@ -999,10 +1098,15 @@ void AuthoringWindow::Dropped(HDROP drop) {
   }
 }
 
+// Closed during a pack, the pack is cancelled and the window closes at its
+// end: the window never waits for the packing thread, which may be in the
+// middle of putting the package on the disk.
 bool AuthoringWindow::Close() {
   if (job_) {
     job_->Cancel();
-    job_.reset();
+    closeWhenPacked_ = true;
+    Status(Say(Text::Stopping));
+    return false;
   }
   if (!SaveOrDiscard()) return false;
   ::DestroyWindow(window_);

@@ -5,6 +5,8 @@
 
 #include <array>
 
+#include "format/karu_format.h"
+
 namespace turv::authoring {
 
 namespace {
@@ -65,6 +67,14 @@ constexpr std::array<std::string_view, static_cast<std::size_t>(Text::Count)> kG
     "Abgebrochen. Es wurde kein Paket geschrieben.",
     "Nicht verpackt: %1",
     "Die Einstellungen lassen sich nicht im Ordner speichern: %1",
+    "Nicht gespeichert, weil karupack es so nicht verpacken würde: %1. Berichtigen Sie es, oder "
+    "verwerfen Sie die Änderungen mit „Nein“.",
+    "die Beschriftung von „%1“",
+    "„%1“ bleibt im Ordner.",
+    "Auf dem Laufwerk von „%1“ gibt es keinen Papierkorb. Die Datei endgültig löschen? Mit "
+    "„Nein“ bleibt sie im Ordner.",
+    "Der Ordner wird gelesen …",
+    "Wird abgebrochen …",
     "„%1“ wurde nicht ersetzt.",
     "Das Paket lässt sich nicht starten: %1",
     "Interner Fehler: %1",
@@ -92,6 +102,8 @@ constexpr std::array<std::string_view, static_cast<std::size_t>(Text::Count)> kG
     "Beschriftungen ändern.",
     "captions.txt, Zeile %1: „%2“ liegt nicht im Ordner; die Zeile entfällt beim Speichern.",
     "captions.txt, Zeile %1: eine zweite Beschriftung für „%2“; sie entfällt beim Speichern.",
+    "%1, Zeile %2: %3; die Zeile entfällt beim Speichern.",
+    "… und %1 weitere Hinweise zu %2.",
     "info.txt lässt sich nicht lesen (%1). Berichtigen Sie die Datei, bevor Sie die "
     "Angaben ändern.",
     "%1 ist zu lang: %2 Zeichen, höchstens 256.",
@@ -110,7 +122,9 @@ std::string Say(Text text, std::initializer_list<std::string_view> arguments) {
     const char c = pattern[at];
     if (c == '%' && at + 1 < pattern.size() && pattern[at + 1] >= '1' && pattern[at + 1] <= '9') {
       const auto index = static_cast<std::size_t>(pattern[++at] - '1');
-      if (index < arguments.size()) said += *(arguments.begin() + index);
+      // Names, targets and messages come from outside: shown escaped, as
+      // printed, so that none can hide or turn the text around it.
+      if (index < arguments.size()) said += format::Printable(*(arguments.begin() + index));
       continue;
     }
     said += c;

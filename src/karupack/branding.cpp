@@ -95,20 +95,51 @@ InfoLines ReadInfoFile(const fs::path& file) {
   return ParseInfoFile({reinterpret_cast<const char*>(bytes.data()), bytes.size()}, file);
 }
 
-InfoLines ParseInfoFile(std::string_view text, const fs::path& file) {
+namespace {
+
+// Each line that is neither blank nor a comment, with its number.
+template <typename Take>
+void EachInfoLine(std::string_view text, Take take) {
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-  InfoLines lines;
   for (int number = 1; !text.empty(); ++number) {
     const auto end = std::min(text.find('\n'), text.size());
     std::string_view line = text.substr(0, end);
     text.remove_prefix(std::min(end + 1, text.size()));
     if (line.ends_with('\r')) line.remove_suffix(1);
     if (line.empty() || line.starts_with('#')) continue;
+    take(number, line);
+  }
+}
+
+}  // namespace
+
+InfoLines ParseInfoFile(std::string_view text, const fs::path& file) {
+  InfoLines lines;
+  EachInfoLine(text, [&](int number, std::string_view line) {
     if (const auto problem = AddInfo(line, lines)) {
       throw Failure(file, "line " + std::to_string(number) + ": " + *problem);
     }
-  }
+  });
   return lines;
+}
+
+InfoFileLines ReadInfoFileLeniently(const fs::path& file) {
+  const auto bytes = ReadSmallFile(file, kInfoMax, "an info file");
+  return ParseInfoFileLeniently({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+}
+
+InfoFileLines ParseInfoFileLeniently(std::string_view text) {
+  InfoFileLines read;
+  EachInfoLine(text, [&](int number, std::string_view line) {
+    auto problem = AddInfo(line, read.lines);
+    if (!problem) return;
+    if (read.refused.size() < CaptionLines::kRefusedKept) {
+      read.refused.push_back({number, std::string(line), std::move(*problem)});
+    } else {
+      ++read.refusedMore;
+    }
+  });
+  return read;
 }
 
 void CheckPlayer(InputFile& player, std::ostream& notes) {

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "karupack/captions.h"
 #include "karupack/input_source.h"
 #include "seal/branding.h"
 
@@ -29,6 +30,16 @@ std::optional<std::string> AddInfo(std::string_view keyValue, InfoLines& lines);
 // lines skipped); Failure naming the file and line.
 InfoLines ReadInfoFile(const std::filesystem::path& file);
 InfoLines ParseInfoFile(std::string_view text, const std::filesystem::path& file);
+// The good lines, and the refused ones kept beside them (as captions are
+// read leniently) so that an editor can show them to be mended. Failure
+// only when the file cannot be read at all.
+struct InfoFileLines {
+  InfoLines lines;
+  std::vector<RefusedLine> refused;
+  std::size_t refusedMore = 0;
+};
+InfoFileLines ReadInfoFileLeniently(const std::filesystem::path& file);
+InfoFileLines ParseInfoFileLeniently(std::string_view text);
 
 // Checks that the opened file is a program Windows starts, to carry as a
 // package's player: Failure saying what it is otherwise. A note goes to

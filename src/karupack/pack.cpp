@@ -321,7 +321,8 @@ Packed Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) 
       static_cast<std::uint8_t>(sum), static_cast<std::uint8_t>(sum >> 8),
       static_cast<std::uint8_t>(sum >> 16), static_cast<std::uint8_t>(sum >> 24)};
   pending.Out().Patch(facts.checksumOffset, field);
-  pending.Commit();
+  // A stop asked for while the bytes went to the disk still counts.
+  pending.Commit([&] { transfer.CheckInterrupt(); });
   FlushCommitted(options.output.parent_path(),
                  ShownPath(options.output.filename()) + " is in place", notes);
 

@@ -67,8 +67,9 @@ PendingFile::~PendingFile() {
   RemoveFile(temporary_);
 }
 
-void PendingFile::Commit() {
+void PendingFile::Commit(const std::function<void()>& beforeRename) {
   out_->Finish();
+  if (beforeRename) beforeRename();
   MoveIntoPlace(temporary_, target_);
   committed_ = true;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -25,8 +26,9 @@ class PendingFile {
 
   OutputFile& Out() { return *out_; }
   // The folder's entries are the caller's to flush (FlushCommitted), once
-  // for all the files it commits there.
-  void Commit();
+  // for all the files it commits there. beforeRename runs once every byte is
+  // on the disk: the last moment to give up, by throwing.
+  void Commit(const std::function<void()>& beforeRename = {});
 
  private:
   std::filesystem::path target_;

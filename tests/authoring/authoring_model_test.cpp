@@ -24,6 +24,9 @@ namespace fs = std::filesystem;
 
 class AuthoringTest : public PackerTest {
  protected:
+  // The author keeps every settings file the save would take out.
+  static bool Keep(const fs::path&) { return false; }
+
   // Packs in-process with the test launcher; the failure's text, or "".
   std::string PackFails(std::vector<fs::path> inputs) {
     karupack::PackOptions options;
@@ -66,6 +69,7 @@ TEST_F(AuthoringTest, ListsTheFolderAsThePackerPacksItAndWhatItWouldRefuse) {
       {"ende.", "endet mit einem Punkt"},
       {"ende ", "endet mit einem Leerzeichen"},
       {"ctl\x01.txt", "Steuerzeichen"},
+      {"a\u202Etxt.exe", "„\\u202E“, das es in Windows-1252 nicht gibt"},
       {"b.TXT", "Gleicher Name wie „B.txt“"},
   };
   Write("Kurs/B.txt", "B");
@@ -115,14 +119,14 @@ TEST_F(AuthoringTest, ListsTheFolderAsThePackerPacksItAndWhatItWouldRefuse) {
   EXPECT_THAT(model.Notes(), ElementsAre("captions.txt, Zeile 2: „weg.txt“ liegt nicht im Ordner; "
                                          "die Zeile entfällt beim Speichern."));
   EXPECT_EQ(model.Blocker(),
-            "Dateien, die sich so nicht verpacken lassen: 9. Der Hinweis in der Liste sagt, "
+            "Dateien, die sich so nicht verpacken lassen: 10. Der Hinweis in der Liste sagt, "
             "warum.");
   EXPECT_EQ(model.Value(Field::Title), "Mein Kurs");
   EXPECT_EQ(model.Icon(), Dir() / "Kurs/icon.ico");
   EXPECT_EQ(model.Player(), Dir() / "Kurs/lumirax.exe");
   // Nothing changed, nothing to ask about; saved, the line goes as the note said.
   EXPECT_FALSE(model.Dirty());
-  ASSERT_EQ(model.Save([](const fs::path&) {}), std::nullopt);
+  ASSERT_EQ(model.Save(Keep), std::nullopt);
   EXPECT_THAT(karupack::ReadCaptions(Dir() / "Kurs/captions.txt"),
               ElementsAre(karupack::Caption{2, "01 a.txt", "Eins"}));
 }
@@ -149,7 +153,7 @@ TEST_F(AuthoringTest, SavedSettingsPackAsADropAndTheCommandLinePackTheFolder) {
   std::vector<fs::path> discarded;
   const auto discard = [&](const fs::path& file) {
     discarded.push_back(file);
-    fs::remove(file);
+    return fs::remove(file);
   };
   ASSERT_EQ(model.Save(discard), std::nullopt);
   EXPECT_FALSE(model.Dirty());
@@ -244,14 +248,126 @@ TEST_F(AuthoringTest, EditsThePackerWouldRefuseAreKeptAndNamed) {
   EXPECT_EQ(model.Blocker(), "Titel ist zu lang: 257 Zeichen, höchstens 256.");
 
   // A captions file that does not read is never written over.
-  Write("Kurs/captions.txt", "a.txt without a tab\n");
+  Write("Kurs/captions.txt", std::string(karupack::kCaptionsFileMax + 1, '#'));
   AuthoringModel broken(Dir() / "Kurs");
   ASSERT_EQ(broken.Notes().size(), 1u);
-  EXPECT_THAT(broken.Notes()[0], HasSubstr("line 1: no tab between the name and the caption"));
+  EXPECT_THAT(broken.Notes()[0], HasSubstr("too large for a captions file"));
   broken.SetCaption(1, "Neu");
-  EXPECT_THAT(broken.Save([](const fs::path&) {}).value_or(""),
-              HasSubstr("captions.txt lässt sich nicht lesen"));
-  EXPECT_EQ(Read(Dir() / "Kurs/captions.txt"), "a.txt without a tab\n");
+  EXPECT_THAT(broken.Save(Keep).value_or(""), HasSubstr("captions.txt lässt sich nicht lesen"));
+  EXPECT_EQ(fs::file_size(Dir() / "Kurs/captions.txt"), karupack::kCaptionsFileMax + 1);
+}
+
+// The packer refuses a captions or info file whole for one bad line: the
+// window never writes one, and reads one as the rest plus that line to mend.
+TEST_F(AuthoringTest, OnlyWhatThePackerTakesIsSavedAndABadLineIsMendedInTheWindow) {
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) Write("Kurs/" + std::string(name), "x");
+  Write("Kurs/captions.txt",
+        "a.txt\tEins\nb.txt\tGy\xC5\x91r\nc.txt\t" + std::string(190, 'c') + "\nohne Tabulator\n");
+  Write("Kurs/info.txt",
+        "ProductName=Kurs\nLegalCopyright=" + std::string(257, 'r') + "\nBogus=1\n");
+  AuthoringModel model(Dir() / "Kurs");
+  EXPECT_EQ(model.Files()[0].Shown(), "Eins");
+  EXPECT_EQ(model.Files()[1].caption, "Gy\xC5\x91r");
+  EXPECT_EQ(model.Files()[1].note,
+            "Die Beschriftung enthält „\xC5\x91“, das es in Windows-1252 nicht gibt.");
+  EXPECT_EQ(model.Files()[2].note, "Die Beschriftung ist zu lang: 190 Zeichen, höchstens 184.");
+  EXPECT_EQ(model.Value(Field::Title), "Kurs");
+  EXPECT_EQ(model.Value(Field::Copyright).size(), 257u);
+  EXPECT_THAT(model.Notes(),
+              ElementsAre("captions.txt, Zeile 4: no tab between the name and the caption; die "
+                          "Zeile entfällt beim Speichern.",
+                          HasSubstr("info.txt, Zeile 3: unknown key \"Bogus\""),
+                          "Copyright ist zu lang: 257 Zeichen, höchstens 256."));
+
+  // Saved, the good edits go in and the refused ones are named and kept.
+  model.SetCaption(0, "Erste");
+  model.SetValue(Field::Title, "Neu");
+  EXPECT_EQ(model.Save(Keep),
+            "Nicht gespeichert, weil karupack es so nicht verpacken würde: die Beschriftung von "
+            "„b.txt“, die Beschriftung von „c.txt“, Copyright. Berichtigen Sie es, oder verwerfen "
+            "Sie die Änderungen mit „Nein“.");
+  EXPECT_TRUE(model.Dirty());
+  EXPECT_THAT(karupack::ReadCaptions(Dir() / "Kurs/captions.txt"),
+              ElementsAre(karupack::Caption{2, "a.txt", "Erste"}));
+  EXPECT_EQ(karupack::ReadInfoFile(Dir() / "Kurs/info.txt"),
+            (karupack::InfoLines{{"ProductName", "Neu"}}));
+
+  // Mended, all of it is saved.
+  model.SetCaption(1, "Gyor");
+  model.SetCaption(2, "kurz");
+  model.SetValue(Field::Copyright, "\xC2\xA9 2026");
+  EXPECT_EQ(model.Save(Keep), std::nullopt);
+  EXPECT_FALSE(model.Dirty());
+  EXPECT_EQ(karupack::ReadCaptions(Dir() / "Kurs/captions.txt").size(), 3u);
+  EXPECT_EQ(karupack::ReadInfoFile(Dir() / "Kurs/info.txt").size(), 2u);
+}
+
+// A replaced icon or player is as lost as a removed one: both go to the
+// discard before anything takes their place, and one the author keeps
+// stays the setting.
+TEST_F(AuthoringTest, ASettingsFileTakenOutOrReplacedGoesToTheDiscardOrStays) {
+  Write("Kurs/a.txt", "a");
+  const auto oldIcon = testicon::Icon({{16, 0xFF'10'20'30}});
+  const auto newIcon = testicon::Icon({{32, 0xFF'C0'40'20}});
+  Write("Kurs/icon.ico", oldIcon);
+  Write("Kurs/lumirax.exe", "MZ old");
+  Write("Neu.ico", newIcon);
+  std::vector<fs::path> asked;
+  const auto keepAll = [&](const fs::path& file) {
+    asked.push_back(file);
+    return false;
+  };
+  AuthoringModel model(Dir() / "Kurs");
+  ASSERT_EQ(model.SetIcon(Dir() / "Neu.ico"), std::nullopt);
+  model.SetPlayer(std::nullopt);
+  ASSERT_EQ(model.Save(keepAll), std::nullopt);
+  EXPECT_THAT(asked, ElementsAre(Dir() / "Kurs/icon.ico", Dir() / "Kurs/lumirax.exe"));
+  EXPECT_EQ(Read(Dir() / "Kurs/icon.ico"), std::string(oldIcon.begin(), oldIcon.end()));
+  EXPECT_EQ(model.Icon(), Dir() / "Kurs/icon.ico");
+  EXPECT_EQ(model.Player(), Dir() / "Kurs/lumirax.exe");
+  EXPECT_FALSE(model.Dirty());
+  EXPECT_EQ(Contents(Dir() / "Kurs").size(), 3u) << "the unused copy is left";
+
+  // Let go, the old icon is in the bin and the new one in its place.
+  fs::create_directory(Dir() / "bin");
+  ASSERT_EQ(model.SetIcon(Dir() / "Neu.ico"), std::nullopt);
+  ASSERT_EQ(model.Save([&](const fs::path& file) {
+    fs::rename(file, Dir() / "bin" / file.filename());
+    return true;
+  }),
+            std::nullopt);
+  EXPECT_EQ(Read(Dir() / "bin/icon.ico"), std::string(oldIcon.begin(), oldIcon.end()));
+  EXPECT_EQ(Read(Dir() / "Kurs/icon.ico"), std::string(newIcon.begin(), newIcon.end()));
+}
+
+// On Linux a settings file that is a link would be set aside by the
+// window and refused by the pack; on Windows std::filesystem sees no
+// junction: both ask the system layer, which the packer asks too.
+TEST_F(AuthoringTest, ALinkInPlaceOfASettingsFileIsShownAsTheProblemItIs) {
+  Write("Kurs/a.txt", "a");
+  Write("elsewhere.txt", "a.txt\tGeheim\n");
+  fs::create_symlink(Dir() / "elsewhere.txt", Dir() / "Kurs/captions.txt");
+  const AuthoringModel model(Dir() / "Kurs");
+  ASSERT_THAT(Names(model), ElementsAre("a.txt", "captions.txt"));
+  EXPECT_EQ(model.Files()[0].Shown(), "a.txt");
+  EXPECT_TRUE(model.Files()[1].refused);
+  EXPECT_THAT(model.Files()[1].note,
+              HasSubstr("Verknüpfung (auf " + (Dir() / "elsewhere.txt").string()));
+  EXPECT_THAT(model.Blocker().value_or(""), HasSubstr("nicht verpacken lassen: 1"));
+  EXPECT_THAT(PackFails({Dir() / "Kurs"}), HasSubstr("captions.txt: is a symbolic link"));
+}
+
+// Notes are kept to a screenful whatever the file holds.
+TEST_F(AuthoringTest, NotesOfALongSettingsFileAreCappedAndCounted) {
+  Write("Kurs/a.txt", "a");
+  std::string lines;
+  for (int i = 0; i < 30'000; ++i) lines += "weg" + std::to_string(i) + ".txt\tX\n";
+  Write("Kurs/captions.txt", lines);
+  const AuthoringModel model(Dir() / "Kurs");
+  const auto notes = model.Notes();
+  ASSERT_EQ(notes.size(), AuthoringModel::kNotesKept + 1);
+  EXPECT_THAT(notes.front(), HasSubstr("Zeile 1: „weg0.txt“ liegt nicht im Ordner"));
+  EXPECT_EQ(notes.back(), "… und 29.980 weitere Hinweise zu captions.txt.");
 }
 
 TEST_F(AuthoringTest, APackOnItsOwnThreadReportsProgressAndCancelledLeavesNothing) {

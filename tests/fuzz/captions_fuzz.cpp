@@ -12,14 +12,24 @@
 namespace format = turv::format;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  // The lenient reading refuses the lines the strict one stops at, and
+  // only those.
+  std::istringstream all(text);
+  const auto lenient = turv::karupack::ParseCaptionsLeniently(all);
+  FUZZ_CHECK(lenient.refused.size() <= turv::karupack::CaptionLines::kRefusedKept);
+  std::istringstream in(text);
   std::vector<turv::karupack::Caption> captions;
   try {
     captions = turv::karupack::ParseCaptions(in, "captions.txt");
   } catch (const turv::karupack::Failure& failure) {
-    FUZZ_CHECK(std::string_view(failure.what()).starts_with("captions.txt: line "));
+    FUZZ_CHECK(!lenient.refused.empty());
+    FUZZ_CHECK(std::string_view(failure.what())
+                   .starts_with("captions.txt: line " + std::to_string(lenient.refused[0].line) +
+                                ": " + lenient.refused[0].why));
     return 0;
   }
+  FUZZ_CHECK(lenient.refused.empty() && lenient.captions == captions);
   int line = 0;
   for (const auto& caption : captions) {
     FUZZ_CHECK(caption.line > line);

@@ -15,13 +15,21 @@
 namespace seal = turv::seal;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  // The lenient reading refuses the lines the strict one stops at, and
+  // only those.
+  const auto lenient = turv::karupack::ParseInfoFileLeniently(text);
   turv::karupack::InfoLines lines;
   try {
-    lines = turv::karupack::ParseInfoFile({reinterpret_cast<const char*>(data), size}, "info.txt");
+    lines = turv::karupack::ParseInfoFile(text, "info.txt");
   } catch (const turv::karupack::Failure& failure) {
-    FUZZ_CHECK(std::string_view(failure.what()).starts_with("info.txt: line "));
+    FUZZ_CHECK(!lenient.refused.empty());
+    FUZZ_CHECK(std::string_view(failure.what())
+                   .starts_with("info.txt: line " + std::to_string(lenient.refused[0].line) + ": " +
+                                lenient.refused[0].why));
     return 0;
   }
+  FUZZ_CHECK(lenient.refused.empty() && lenient.lines == lines);
   std::set<std::string> keys;
   for (const auto& [key, value] : lines) {
     FUZZ_CHECK(std::find(seal::kVersionKeys.begin(), seal::kVersionKeys.end(), key) !=

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "fixture.h"
+#include "format/karu_format.h"
 #include "karupack/paths.h"
 #include "test_icon.h"
 
@@ -624,12 +625,12 @@ TEST_F(PackerTest, TellsUsageErrorsFromFailures) {
   EXPECT_FALSE(fs::exists("x.exe"));
 }
 
-// The temporary file beside the earlier package, once the pack has begun
-// writing it.
-bool Writing(const fs::path& folder) {
+// The temporary file beside the earlier package, once the pack has written
+// more than beyond bytes of it.
+bool Writing(const fs::path& folder, std::uint64_t beyond = 1 << 20) {
   for (const auto& e : fs::directory_iterator(folder)) {
     std::error_code gone;  // the pack may rename it meanwhile
-    if (e.path().filename() != "Kurs.exe" && e.file_size(gone) > (1 << 20) && !gone) return true;
+    if (e.path().filename() != "Kurs.exe" && e.file_size(gone) > beyond && !gone) return true;
   }
   return false;
 }
@@ -651,6 +652,21 @@ TEST_F(RefusalTest, AnInterruptedPackLeavesTheEarlierPackage) {
     EXPECT_EQ(outcome.err, "karupack: interrupted; the unfinished file was removed\n");
     ExpectNothingWritten(strsignal(signal));
   }
+  // Stopped once every byte is written, while they go to the disk (768 MiB
+  // take a while): it still stops, up to the rename.
+  Child pack(
+      {"pack", "-q", "-l", Launcher().string(), "-o", Output().string(), (Dir() / "big").string()});
+  const std::uint64_t whole =
+      fs::file_size(Launcher()) + format::kDirectorySize + (std::uint64_t{768} << 20);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!Writing(Dir() / "out", whole - 1) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  ASSERT_TRUE(Writing(Dir() / "out", whole - 1)) << "the pack never wrote its last byte";
+  ::kill(pack.Pid(), SIGTERM);
+  EXPECT_EQ(pack.Wait().signal, SIGTERM);
+  ASSERT_LT(fs::file_size(Output()), whole) << "the package was put in place";
+  ExpectNothingWritten("stopped in the final flush");
 }
 
 TEST_F(RefusalTest, AFailedWriteLeavesTheEarlierPackage) {

@@ -74,17 +74,27 @@ class AuthoringE2E : public ::testing::Test {
 
   // The window opened with a double-click, packing with the recording
   // player's launcher; what it starts writes down that it ran.
-  HWND OpenWindow() {
-    started.push_back(StartLikeExplorer("", {{"TURV_LAUNCHER", binDir + "\\turv_rec.exe"},
-                                             {"TMP", root},
-                                             {"TEMP", root},
-                                             {"TURV_TEST_RECORD", root + "\\runs.txt"}}));
+  HWND OpenWindow(std::vector<std::pair<std::string, std::string>> more = {}) {
+    more.insert(more.end(), {{"TURV_LAUNCHER", binDir + "\\turv_rec.exe"},
+                             {"TMP", root},
+                             {"TEMP", root},
+                             {"TURV_TEST_RECORD", root + "\\runs.txt"}});
+    started.push_back(StartLikeExplorer("", std::move(more)));
     const auto window = WindowOf(started.back(), "TurvAuthoringWindow");
     if (!window) {
       ADD_FAILURE() << "no authoring window";
       return nullptr;
     }
     return window->handle;
+  }
+  // The question the window asks, answered with button; its text.
+  std::wstring Answer(int button) {
+    const auto box = WindowOf(started.back(), "#32770", 30'000);
+    if (!box) return L"(no question)";
+    const std::wstring question = BoxText(box->handle);
+    probe::Press(::GetDlgItem(box->handle, button));
+    probe::WaitUntil([&] { return !::IsWindow(box->handle); }, 10'000);
+    return question;
   }
   static std::wstring Status(HWND window) {
     return probe::TextOfW(::GetDlgItem(window, kStatusText));
@@ -141,20 +151,12 @@ TEST_F(AuthoringE2E, ADoubleClickOpensTheWindowWhichPacksAsTheCommandLineDoes) {
 
   // Enter packs; the file there is no package, so the window asks, and
   // "No" leaves it.
-  const auto answer = [&](int button) {
-    const auto box = WindowOf(started.back(), "#32770", 30'000);
-    if (!box) return std::wstring(L"(no question)");
-    const std::wstring question = BoxText(box->handle);
-    probe::Press(::GetDlgItem(box->handle, button));
-    probe::WaitUntil([&] { return !::IsWindow(box->handle); }, 10'000);
-    return question;
-  };
   probe::PressKey(window, VK_RETURN);
-  EXPECT_NE(answer(IDNO).find(L"\x201EKurs.exe\x201C gibt es schon"), std::wstring::npos);
+  EXPECT_NE(Answer(IDNO).find(L"\x201EKurs.exe\x201C gibt es schon"), std::wstring::npos);
   EXPECT_NE(WaitForStatus(window, "nicht ersetzt").find(L"nicht ersetzt"), std::wstring::npos);
   EXPECT_EQ(ReadBytes(package), stranger);
   probe::PressKey(window, VK_RETURN);
-  answer(IDYES);
+  Answer(IDYES);
   const std::wstring outcome = WaitForStatus(window, "ist fertig");
   EXPECT_EQ(outcome, L"\x201EKurs.exe\x201C ist fertig. Dateien: 2, zusammen 300.005 Bytes.");
   EXPECT_EQ(probe::ProgressPosition(::GetDlgItem(window, kProgressBar)), 1000);
@@ -233,6 +235,32 @@ TEST_F(AuthoringE2E, ACancelledPackLeavesNothing) {
   ::FindClose(find);
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{".", "..", "Kurs"}));
+
+  // Closed while it packs, the pack is cancelled and the window closes at
+  // its end, having answered meanwhile.
+  probe::Press(::GetDlgItem(window, kPackButton));
+  ASSERT_TRUE(probe::WaitUntil([&] { return probe::ProgressPosition(bar) > 0; }, 30'000));
+  ::PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(started.back().Wait(30'000), std::optional<DWORD>(0));
+  EXPECT_FALSE(Exists(root + "\\Kurs.exe"));
+}
+
+// The shell's recycle bin is not everywhere (a USB stick, a share, here a
+// home whose trash cannot be made): a setting taken out there is deleted
+// only when the author says so.
+TEST_F(AuthoringE2E, ASettingTakenOutWhereThereIsNoRecycleBinStaysUnlessTheAuthorSaysSo) {
+  WriteBytes(folder + "\\a.txt", {'a'});
+  const Bytes icon = {0, 0, 1, 0};
+  WriteBytes(folder + "\\icon.ico", icon);
+  HWND window = OpenWindow({{"XDG_DATA_HOME", "/proc/version/no-trash"}});
+  ASSERT_NE(window, nullptr);
+  ASSERT_EQ(TypeFolder(window, folder).size(), 1u);
+  probe::Press(::GetDlgItem(window, kRemoveIconButton));
+  probe::PressKey(window, VK_ESCAPE);
+  EXPECT_NE(Answer(IDYES).find(L"noch nicht gespeichert"), std::wstring::npos);
+  EXPECT_NE(Answer(IDNO).find(L"gibt es keinen Papierkorb"), std::wstring::npos);
+  EXPECT_EQ(started.back().Wait(30'000), std::optional<DWORD>(0));
+  EXPECT_EQ(ReadBytes(folder + "\\icon.ico"), icon);
 }
 
 // Explorer hands a drop over as the full paths of what was dropped.
