@@ -18,6 +18,7 @@
 
 #include "authoring/authoring_model.h"
 #include "authoring/pack_job.h"
+#include "authoring/show_panel.h"
 #include "authoring/texts.h"
 #include "authoring/utf16.h"
 #include "authoring/window_ids.h"
@@ -247,6 +248,7 @@ class AuthoringWindow {
   int buttonWidth_ = 96;
   IconHandle icon_;
   std::optional<AuthoringModel> model_;
+  ShowPanel panel_;  // the show's part
   std::unique_ptr<PackJob> job_;
   fs::path target_;  // the package being packed
   fs::path packed_;  // the package the last pack made, for "Testen"
@@ -346,7 +348,7 @@ LRESULT AuthoringWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
       const RECT work = WorkArea(window_);
       limits->ptMinTrackSize = {std::min<int>(::MulDiv(560, dpi_, 96), work.right - work.left),
-                                std::min<int>(::MulDiv(560, dpi_, 96), work.bottom - work.top)};
+                                std::min<int>(::MulDiv(760, dpi_, 96), work.bottom - work.top)};
       return 0;
     }
     case WM_DPICHANGED: {
@@ -470,6 +472,14 @@ void AuthoringWindow::Command(int id, int code) {
     case kTestButton:
       TestPackage();
       break;
+    default:
+      if (std::string said; model_ && panel_.Command(window_, *model_, id, code, said)) {
+        // A sound or the music changes how other rows are marked.
+        for (int row = 0; row < static_cast<int>(model_->Files().size()); ++row) ShowRow(row);
+        ShowState();
+        if (!said.empty()) Status(said);
+      }
+      break;
     case kCloseButton:
       // Esc stops a pack first; pressed again, it closes.
       if (job_) {
@@ -477,8 +487,6 @@ void AuthoringWindow::Command(int id, int code) {
       } else {
         Close();
       }
-      break;
-    default:
       break;
   }
 }
@@ -492,6 +500,11 @@ LRESULT AuthoringWindow::Notify(const NMHDR& header) {
         if (row >= 0) ListView_EditLabel(list_, row);
       }
       return 0;
+    case LVN_ITEMCHANGED: {
+      const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+      if ((change.uNewState & LVIS_SELECTED) != 0) panel_.Select(window_, &*model_, change.iItem);
+      return 0;
+    }
     case LVN_BEGINLABELEDITW: {
       // Only a file that is packed has a caption.
       const auto& item = reinterpret_cast<const NMLVDISPINFOW&>(header).item;
@@ -546,7 +559,8 @@ void AuthoringWindow::CreateControls() {
                                     LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
   const std::array columns = {
       std::pair(Text::ColumnCaption, LVCFMT_LEFT), std::pair(Text::ColumnFile, LVCFMT_LEFT),
-      std::pair(Text::ColumnSize, LVCFMT_RIGHT), std::pair(Text::ColumnNote, LVCFMT_LEFT)};
+      std::pair(Text::ColumnSize, LVCFMT_RIGHT),   std::pair(Text::ColumnSeconds, LVCFMT_RIGHT),
+      std::pair(Text::ColumnSound, LVCFMT_LEFT),   std::pair(Text::ColumnNote, LVCFMT_LEFT)};
   for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
     std::wstring title = Say16(columns[static_cast<std::size_t>(i)].first);
     LVCOLUMNW column{};
@@ -556,6 +570,10 @@ void AuthoringWindow::CreateControls() {
     column.pszText = title.data();
     ListView_InsertColumn(list_, i, &column);
   }
+  const auto add = [this](const wchar_t* type, const std::wstring& text, DWORD style, int id,
+                          DWORD extended) { return Add(type, text, style, id, extended); };
+  panel_.CreateEntry(add);
+  panel_.CreateShow(add);
   Add(L"STATIC", Say16(Text::IconLabel), kLabel, kIconLabel);
   Add(L"STATIC", L"", SS_ICON | SS_CENTERIMAGE | SS_REALSIZECONTROL, kIconPreview);
   Add(L"STATIC", L"", kLabel | SS_PATHELLIPSIS | SS_NOPREFIX, kIconName);
@@ -624,7 +642,7 @@ void AuthoringWindow::Scale(int dpi) {
   if (!::IsWindowVisible(window_)) {
     const RECT work = WorkArea(window_);
     const int width = std::min<int>(::MulDiv(780, dpi, 96), work.right - work.left);
-    const int height = std::min<int>(::MulDiv(680, dpi, 96), work.bottom - work.top);
+    const int height = std::min<int>(::MulDiv(880, dpi, 96), work.bottom - work.top);
     ::SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
                    work.top + (work.bottom - work.top - height) / 2, width, height,
                    SWP_NOZORDER | SWP_NOACTIVATE);
@@ -719,11 +737,13 @@ void AuthoringWindow::Layout() {
   place(kChooseIconButton, buttonsLeft, bottom + (iconRow - row) / 2, button, row);
   place(kRemoveIconButton, buttonsLeft + button + gap, bottom + (iconRow - row) / 2, button, row);
   bottom -= dy(6);
+  bottom =
+      panel_.Layout(window_, {margin, width, gap, row, line, labelWidth, button, dy(4)}, bottom);
 
   place(kFileList, margin, listTop, width, std::max(bottom - listTop, 3 * row));
-  const std::array<int, 4> share = {34, 24, 12, 30};  // percent of the list's width
+  const std::array<int, kColumnCount> share = {22, 17, 9, 10, 22, 20};  // percent of the width
   const int inner = width - ::GetSystemMetrics(SM_CXVSCROLL) - dx(4);
-  for (int i = 0; i < 4; ++i) {
+  for (int i = 0; i < kColumnCount; ++i) {
     ListView_SetColumnWidth(list_, i, inner * share[static_cast<std::size_t>(i)] / 100);
   }
   ::InvalidateRect(window_, nullptr, TRUE);
@@ -786,6 +806,7 @@ void AuthoringWindow::OpenFolder(const fs::path& folder) {
   }
   quiet_ = false;
   ShowFiles();
+  panel_.Fill(window_, &*model_, model_->Files().empty() ? -1 : 0);
   ShowIcon();
   ShowPlayer();
   ShowState();
@@ -806,17 +827,24 @@ void AuthoringWindow::ShowFiles() {
     ListView_InsertItem(list_, &item);
     ShowRow(row);
   }
-  if (count > 0) ListView_SetItemState(list_, 0, LVIS_FOCUSED, LVIS_FOCUSED);
+  if (count > 0) {
+    ListView_SetItemState(list_, 0, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
+  }
   ::SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
   ::InvalidateRect(list_, nullptr, TRUE);
 }
 
 void AuthoringWindow::ShowRow(int row) {
   const FileRow& file = model_->Files()[static_cast<std::size_t>(row)];
-  const std::array<std::string, 4> cells = {file.skipped ? std::string() : file.Shown(), file.name,
-                                            file.skipped ? std::string() : Digits(file.size),
-                                            file.note};
-  for (int column = 0; column < 4; ++column) {
+  const auto show = ShowPanel::Cells(*model_, static_cast<std::size_t>(row));
+  const std::array<std::string, kColumnCount> cells = {
+      file.skipped ? std::string() : file.Shown(),
+      file.name,
+      file.skipped ? std::string() : Digits(file.size),
+      show[0],
+      show[1],
+      file.note.empty() ? ShowPanel::Note(*model_, static_cast<std::size_t>(row)) : file.note};
+  for (int column = 0; column < kColumnCount; ++column) {
     std::wstring text = Wide(cells[static_cast<std::size_t>(column)]);
     ListView_SetItemText(list_, row, column, text.data());
   }
@@ -968,6 +996,7 @@ void AuthoringWindow::Busy(bool busy) {
   ::EnableWindow(Item(kRemoveIconButton), !busy && model_ && model_->Icon());
   ::EnableWindow(Item(kTestButton), !busy && !packed_.empty());
   ::EnableWindow(Item(kCancelButton), busy);
+  panel_.Enable(window_, !busy && model_, model_ ? &*model_ : nullptr);
   if (busy) ::SetFocus(Item(kCancelButton));
 }
 

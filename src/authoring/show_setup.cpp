@@ -103,7 +103,9 @@ std::string HeadName(std::string_view head) {
       return std::string(Trim(head.substr(1, close - 1)));
     }
   }
-  return "\x02" + std::string(head);
+  std::string none = "\x02";
+  none.append(head);
+  return none;
 }
 
 // A key's line in three parts: up to and with its '=', its value, and an
@@ -240,7 +242,8 @@ std::string ShowSetup::Value(std::string_view section, std::string_view key) con
 }
 
 void ShowSetup::Set(std::string_view section, std::string_view key, std::string_view value) {
-  const std::string line = std::string(key) + "=" + std::string(value);
+  std::string line(key);
+  line.append("=").append(value);
   auto range = Range(section);
   bool placed = value.empty();
   if (range) {
@@ -250,8 +253,9 @@ void ShowSetup::Set(std::string_view section, std::string_view key, std::string_
       } else if (!placed) {
         // The key as spelled there and a comment behind the value stay.
         const KeyLine old = Split(lines_[i].text, Same(key, "Note"));
-        std::string text = std::string(old.lead) + std::string(value);
-        if (!old.comment.empty()) text += " " + std::string(old.comment);
+        std::string text(old.lead);
+        text.append(value);
+        if (!old.comment.empty()) text.append(" ").append(old.comment);
         if (lines_[i].text != text) dirty_ = true;
         lines_[i].text = std::move(text);
         placed = true;
@@ -266,7 +270,9 @@ void ShowSetup::Set(std::string_view section, std::string_view key, std::string_
   if (!placed) {
     if (!range) {
       if (!lines_.empty() && !Trim(lines_.back().text).empty()) lines_.push_back({});
-      lines_.push_back({"[" + std::string(section) + "]", {}, {}, true});
+      std::string head = "[";
+      head.append(section).append("]");
+      lines_.push_back({std::move(head), {}, {}, true});
       range = std::pair(lines_.size(), lines_.size());
     }
     // After the section's last key: blanks and comments behind it lead

@@ -34,8 +34,8 @@ constexpr std::array<std::string_view, static_cast<std::size_t>(Text::Count)> kG
     "&Programm wählen…",
     "Pa&ket:",
     "Speichern u&nter…",
-    "Beschriftungen, Angaben, Symbol und Player speichert karupack beim Verpacken im Ordner: "
-    "captions.txt, info.txt, icon.ico und lumirax.exe. Diese Dateien werden nicht mitverpackt.",
+    "Beschriftungen, Angaben, Symbol, Player und Vorführung speichert karupack beim Verpacken "
+    "im Ordner: captions.txt, info.txt, icon.ico, lumirax.exe und show.ini.",
     "&Verpacken",
     "&Abbrechen",
     "&Testen",
@@ -110,7 +110,7 @@ constexpr std::array<std::string_view, static_cast<std::size_t>(Text::Count)> kG
     "(keine)",
     "Sekunden",
     "Ton",
-    "Se&kunden der Datei (leer: je Folie):",
+    "Se&kunden (leer: je Folie):",
     "Ton (Erz&ählung):",
     "Passende T&öne für alle",
     "Noti&zen für den Vortrag:",
