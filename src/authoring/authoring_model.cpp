@@ -210,7 +210,7 @@ fs::path AuthoringModel::Inside(std::string_view name) const {
 void AuthoringModel::List() {
   std::vector<karupack::FileId> settings;
   for (const auto name : {karupack::kCaptionsFile, karupack::kIconFile, karupack::kInfoFile,
-                          karupack::kPlayerFile, format::kShowSettingsName}) {
+                          karupack::kPlayerFile, karupack::kShowFile}) {
     std::error_code error;
     if (!fs::is_regular_file(Inside(name), error)) continue;
     if (const auto id = karupack::IdentityOf(Inside(name))) settings.push_back(*id);
@@ -312,7 +312,7 @@ void AuthoringModel::ReadShow() {
   for (const FileRow& row : files_) {
     if (!row.skipped) names.push_back(row.name);
   }
-  const fs::path file = Inside(format::kShowSettingsName);
+  const fs::path file = Inside(karupack::kShowFile);
   std::error_code error;
   if (!fs::is_regular_file(file, error)) {
     show_ = ShowSetup(std::nullopt, std::move(names));
@@ -521,7 +521,7 @@ std::optional<std::string> AuthoringModel::Save(
     // into the file as comments with the next save.
     if (!showUnreadable_ && !show_.Unreadable() && (show_.Dirty() || !show_.Refusals().empty())) {
       if (const std::string written = show_.Written(); show_.Exists() || !written.empty()) {
-        WriteWhole(Inside(format::kShowSettingsName), written);
+        WriteWhole(Inside(karupack::kShowFile), written);
       }
       show_.Saved();
     }
