@@ -323,7 +323,7 @@ void AuthoringModel::ReadShow() {
     show_ = ShowSetup(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
                       std::move(names));
   } catch (const std::exception& unreadable) {
-    showUnreadable_ = format::Printable(unreadable.what());
+    show_ = ShowSetup::NotRead(format::Printable(unreadable.what()));
   }
 }
 
@@ -388,7 +388,7 @@ std::vector<std::string> AuthoringModel::Notes() const {
     if (note) notes.push_back(*note);
   }
   if (iconNote_) notes.push_back(*iconNote_);
-  if (const auto why = showUnreadable_ ? showUnreadable_ : show_.Unreadable()) {
+  if (const auto& why = show_.Unreadable()) {
     notes.push_back(Say(Text::ShowUnreadable, {*why}));
   }
   for (const ShowSetup::Refusal& refusal : show_.Refusals()) {
@@ -401,7 +401,7 @@ std::vector<std::string> AuthoringModel::Notes() const {
 std::optional<std::string> AuthoringModel::Blocker() const {
   if (captionsUnreadable_) return Say(Text::CaptionsUnreadable, {*captionsUnreadable_});
   if (infoUnreadable_) return Say(Text::InfoUnreadable, {*infoUnreadable_});
-  if (const auto why = showUnreadable_ ? showUnreadable_ : show_.Unreadable()) {
+  if (const auto& why = show_.Unreadable()) {
     return Say(Text::ShowUnreadable, {*why});
   }
   const auto refused =
@@ -519,7 +519,7 @@ std::optional<std::string> AuthoringModel::Save(
     }
     // A show.ini that does not read is left as it is; refused lines go
     // into the file as comments with the next save.
-    if (!showUnreadable_ && !show_.Unreadable() && (show_.Dirty() || !show_.Refusals().empty())) {
+    if (show_.Dirty() || !show_.Refusals().empty()) {
       if (const std::string written = show_.Written(); show_.Exists() || !written.empty()) {
         WriteWhole(Inside(karupack::kShowFile), written);
       }

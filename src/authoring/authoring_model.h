@@ -119,7 +119,6 @@ class AuthoringModel {
   std::optional<std::string> iconNote_;
   std::optional<std::filesystem::path> player_;
   ShowSetup show_;
-  std::optional<std::string> showUnreadable_;
   mutable std::vector<std::pair<std::string, std::optional<std::uint64_t>>> soundLengths_;
   bool captionsFile_ = false;  // captions.txt was there
   bool infoFile_ = false;

@@ -242,6 +242,7 @@ void ShowPanel::FillEntry(HWND window, const AuthoringModel* model) {
 }
 
 void ShowPanel::Enable(HWND window, bool on, const AuthoringModel* model) const {
+  on = on && model != nullptr && !model->Show().Unreadable();  // edits would be lost
   for (const int id : {kAdvanceEdit, kFadeEdit, kMusicCombo, kLoopCheck, kKioskCheck}) {
     ::EnableWindow(::GetDlgItem(window, id), on);
   }

@@ -41,7 +41,7 @@ std::string Why(const format::ShowProblem& problem) {
   const std::string detail = format::Printable(problem.detail);
   switch (problem.fault) {
     case format::ShowFault::TooLarge:
-      return Say(Text::ShowUnreadable, {"> 1 MiB"});
+      return "> 1 MiB";
     case format::ShowFault::NotUtf8:
       return Say(Text::ShowNotUtf8);
     case format::ShowFault::NotWindows1252:
@@ -171,6 +171,13 @@ ShowSetup::ShowSetup(std::optional<std::string_view> file, std::vector<std::stri
   Reparse();
 }
 
+ShowSetup ShowSetup::NotRead(std::string why) {
+  ShowSetup show;
+  show.exists_ = true;
+  show.unreadable_ = std::move(why);
+  return show;
+}
+
 std::string ShowSetup::Joined(const std::vector<std::string>& lines) const {
   std::string text = bom_ ? std::string(kBom) : std::string();
   for (const std::string& line : lines) text += line + (crlf_ ? "\r\n" : "\n");
@@ -242,6 +249,7 @@ std::string ShowSetup::Value(std::string_view section, std::string_view key) con
 }
 
 void ShowSetup::Set(std::string_view section, std::string_view key, std::string_view value) {
+  if (unreadable_) return;
   std::string line(key);
   line.append("=").append(value);
   auto range = Range(section);
@@ -296,7 +304,7 @@ std::vector<std::string> ShowSetup::Notes(std::string_view section) const {
 }
 
 void ShowSetup::SetNotes(std::string_view section, const std::vector<std::string>& notes) {
-  if (Notes(section) == notes) return;
+  if (unreadable_ || Notes(section) == notes) return;
   // The first note's place keeps them all; a note of its own is added there.
   Set(section, "Note", notes.empty() ? "" : notes.front());
   if (notes.size() < 2) return;

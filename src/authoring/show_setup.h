@@ -43,6 +43,8 @@ class ShowSetup {
   // show.ini's bytes (nothing: no such file) checked against the packed
   // entries' names (UTF-8).
   ShowSetup(std::optional<std::string_view> bytes, std::vector<std::string> names);
+  // A show.ini that could not be read: nothing to edit, and never written.
+  static ShowSetup NotRead(std::string why);
 
   // What the lines the packer takes say.
   const format::ShowSettings& Settings() const { return parse_.settings; }
@@ -66,7 +68,8 @@ class ShowSetup {
   // setting (key empty: the section's head), when there is one.
   const std::vector<Refusal>& Refusals() const { return refusals_; }
   std::optional<std::string> RefusalOf(std::string_view section, std::string_view key) const;
-  // Why the file cannot be edited at all (too large), or nothing.
+  // Why the file cannot be edited at all (too large, unreadable), or
+  // nothing; then every edit is ignored.
   const std::optional<std::string>& Unreadable() const { return unreadable_; }
 
   // What the package does with an audio file: "Musik", "Ton zu „X“", or

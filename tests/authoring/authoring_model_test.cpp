@@ -274,6 +274,16 @@ TEST_F(AuthoringTest, EditsThePackerWouldRefuseAreKeptAndNamed) {
   EXPECT_THAT(broken.Save([](const fs::path&) {}).value_or(""),
               HasSubstr("captions.txt lässt sich nicht lesen"));
   EXPECT_EQ(Read(Dir() / "Kurs/captions.txt"), "a.txt without a tab\n");
+
+  // Nor a show.ini: too large to read, it takes no edits.
+  const std::string huge = "; " + std::string(1 << 20, 'x') + "\n";
+  Write("Kurs/show.ini", huge);
+  AuthoringModel large(Dir() / "Kurs");
+  EXPECT_THAT(large.Notes(), ::testing::Contains(HasSubstr("show.ini lässt sich nicht lesen")));
+  large.Show().Set(kShowSection, "Loop", "yes");
+  EXPECT_FALSE(large.Dirty());
+  ASSERT_EQ(large.Save([](const fs::path&) {}), std::nullopt);
+  EXPECT_EQ(Read(Dir() / "Kurs/show.ini"), huge);
 }
 
 TEST_F(AuthoringTest, APackOnItsOwnThreadReportsProgressAndCancelledLeavesNothing) {

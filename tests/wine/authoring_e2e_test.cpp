@@ -271,12 +271,19 @@ TEST_F(AuthoringE2E, TheShowsPartSetsASlidesSecondsAndSoundAndTheMusicAsTheComma
   EXPECT_EQ(rows[1][kSoundColumn],
             L"Ton zu \x201E"
             L"01 Titel.bmp\x201C");
+  // When the show advances by itself, a slide stands at least as long as
+  // its narration.
+  ASSERT_TRUE(probe::TypeText(::GetDlgItem(window, kAdvanceEdit), L"0,5"));
+  ASSERT_TRUE(probe::TypeText(::GetDlgItem(window, kEntrySecondsEdit), L"0.5"));
+  EXPECT_EQ(probe::ListViewRows(list)[0][kSecondsColumn], L"1 (Ton)");
+  EXPECT_EQ(probe::ListViewRows(list)[2][kSecondsColumn], L"(0,5)");  // the show's
 
   probe::PressKey(window, VK_RETURN);
   EXPECT_NE(WaitForStatus(window, "ist fertig").find(L"Dateien: 5"), std::wstring::npos);
   EXPECT_EQ(ReadBytes(folder + "\\show.ini"), ([] {
               const std::string text =
-                  "[01 Titel.bmp]\nSeconds=2.5\nSound=01 Titel.wav\n\n[Show]\nMusic=Musik.wav\n";
+                  "[01 Titel.bmp]\nSeconds=0.5\nSound=01 Titel.wav\n\n[Show]\nMusic=Musik.wav\n"
+                  "Advance=0.5\n";
               return Bytes(text.begin(), text.end());
             }()));
   const std::string cli = root + "\\cli.exe";
