@@ -395,6 +395,10 @@ std::vector<std::string> AuthoringModel::Notes() const {
     notes.push_back(Say(Text::ShowHeldBack, {std::to_string(refusal.line),
                                              format::Printable(refusal.text), refusal.why}));
   }
+  for (const ShowSetup::Refusal& refusal : show_.HeldBack()) {
+    notes.push_back(Say(Text::ShowKeptAsComment,
+                        {std::to_string(refusal.line), format::Printable(refusal.text)}));
+  }
   return notes;
 }
 

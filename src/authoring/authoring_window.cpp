@@ -968,8 +968,14 @@ void AuthoringWindow::PackFinished() {
   switch (outcome.end) {
     case PackJob::End::Packed:
       packed_ = target_;
-      Status(Say(Text::Packed, {karupack::Utf8(packed_.filename()), Digits(outcome.packed.files),
-                                Digits(outcome.packed.dataBytes)}));
+      {
+        // What the save held back stays in view.
+        std::string text =
+            Say(Text::Packed, {karupack::Utf8(packed_.filename()), Digits(outcome.packed.files),
+                               Digits(outcome.packed.dataBytes)});
+        for (const std::string& note : model_->Notes()) text += " " + note;
+        Status(text);
+      }
       ::SendMessageW(Item(kProgressBar), PBM_SETPOS, 1000, 0);
       ::EnableWindow(Item(kTestButton), TRUE);
       break;

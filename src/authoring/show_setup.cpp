@@ -384,8 +384,10 @@ std::string ShowSetup::Written() const {
 void ShowSetup::Saved() {
   const std::string written = Written();
   const bool there = exists_ || !written.empty();
+  std::vector<Refusal> heldBack = std::move(refusals_);
   *this =
       ShowSetup(there ? std::optional<std::string_view>(written) : std::nullopt, std::move(names_));
+  heldBack_ = std::move(heldBack);
 }
 
 }  // namespace turv::authoring

@@ -83,8 +83,10 @@ class ShowSetup {
   // to keep; then a file that is not there need not be written.
   std::string Written() const;
   // After Written() was written (or, empty, was not there and left so):
-  // what the file holds now is what was read.
+  // what the file holds now is what was read, and the lines it holds as
+  // comments are those held back.
   void Saved();
+  const std::vector<Refusal>& HeldBack() const { return heldBack_; }
 
  private:
   struct Line {
@@ -107,6 +109,7 @@ class ShowSetup {
   bool dirty_ = false;
   format::ShowParse parse_;
   std::vector<Refusal> refusals_;
+  std::vector<Refusal> heldBack_;  // by the last save
   std::optional<std::string> unreadable_;
 };
 

@@ -133,6 +133,8 @@ constexpr std::array<std::string_view, static_cast<std::size_t>(Text::Count)> kG
     "Der Abschnitt „%1“ steht zum zweiten Mal da.",
     "„%1“ liegt nicht im Ordner.",
     "„%1“ ist keine Tondatei.",
+    "show.ini, Zeile %1 („%2“) nimmt der Packer nicht an; sie steht jetzt als Kommentar in "
+    "der Datei.",
 };
 
 }  // namespace

@@ -127,6 +127,7 @@ enum class Text {
   ShowSectionTwice,
   ShowNoSuchEntry,
   ShowNotAudio,
+  ShowKeptAsComment,
   Count
 };
 

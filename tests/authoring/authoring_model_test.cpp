@@ -169,6 +169,8 @@ TEST_F(AuthoringTest, SavedSettingsPackAsADropAndTheCommandLinePackTheFolder) {
   };
   ASSERT_EQ(model.Save(discard), std::nullopt);
   EXPECT_FALSE(model.Dirty());
+  EXPECT_THAT(model.Notes(), ElementsAre("show.ini, Zeile 3 („Loop=ja bitte“) nimmt der Packer "
+                                         "nicht an; sie steht jetzt als Kommentar in der Datei."));
   EXPECT_EQ(Read(Dir() / "Kurs/icon.ico"), std::string(icon.begin(), icon.end()));
   EXPECT_THAT(karupack::ReadCaptions(Dir() / "Kurs/captions.txt"),
               ElementsAre(karupack::Caption{2, "01 a.txt", "Die Einf\xFChrung"}));
