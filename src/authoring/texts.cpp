@@ -35,7 +35,8 @@ constexpr std::array<std::string_view, static_cast<std::size_t>(Text::Count)> kG
     "Pa&ket:",
     "Speichern u&nter…",
     "Beschriftungen, Angaben, Symbol, Player und Vorführung speichert karupack beim Verpacken "
-    "im Ordner: captions.txt, info.txt, icon.ico, lumirax.exe und show.ini.",
+    "im Ordner: captions.txt, info.txt, icon.ico und lumirax.exe, die nicht als Dateien "
+    "mitverpackt werden, und show.ini.",
     "&Verpacken",
     "&Abbrechen",
     "&Testen",
