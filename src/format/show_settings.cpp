@@ -46,33 +46,6 @@ std::string_view CutComment(std::string_view text) {
   return text;
 }
 
-bool IsUtf8(std::string_view text) {
-  for (std::size_t at = 0; at < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    std::size_t length = 1;
-    char32_t c = lead;
-    char32_t least = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2, c = lead & 0x1F, least = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3, c = lead & 0x0F, least = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4, c = lead & 0x07, least = 0x10000;
-    } else if (lead >= 0x80) {
-      return false;
-    }
-    if (text.size() - at < length) return false;
-    for (std::size_t i = 1; i < length; ++i) {
-      const auto next = static_cast<unsigned char>(text[at + i]);
-      if ((next & 0xC0) != 0x80) return false;
-      c = (c << 6) | (next & 0x3F);
-    }
-    if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-    at += length;
-  }
-  return true;
-}
-
 enum class NumberRead { Good, Bad, OutOfRange };
 
 // Whole thousandths from "12", "0.2" or "1.125"; a leading '-' is a number
@@ -413,12 +386,10 @@ void CheckShowEntries(ShowParse& parse, std::span<const std::string> cp1252Names
   ShowSettings& settings = parse.settings;
   if (!audio(settings.music, settings.musicLine)) settings.music.clear(), settings.musicLine = 0;
   std::erase_if(settings.slides, [&](SlideSettings& slide) {
-    if (!packed(slide.entry)) {
-      problems.push_back({slide.line, ShowFault::NoSuchEntry, ToUtf8(slide.entry)});
-      return true;
-    }
+    const bool gone = !packed(slide.entry);
+    if (gone) problems.push_back({slide.line, ShowFault::NoSuchEntry, ToUtf8(slide.entry)});
     if (!audio(slide.sound, slide.soundLine)) slide.sound.clear(), slide.soundLine = 0;
-    return false;
+    return gone;
   });
   std::stable_sort(problems.begin(), problems.end(),
                    [](const ShowProblem& a, const ShowProblem& b) { return a.line < b.line; });

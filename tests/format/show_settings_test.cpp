@@ -30,8 +30,7 @@ TEST(ShowSettings, ReadsEveryKeyAsWritten) {
       "Fade=5000\n"
       "\n"
       "# slides\n"
-      "[\xC3\x9C"
-      "ber [1].png] ; ']' in a name\n"
+      "[\xC3\x84 [1].png] ; ']' in a name\n"
       "Seconds=86400\n"
       "Sound=01 Titel.mp3\n"
       "Volume=0\n"
@@ -50,10 +49,7 @@ TEST(ShowSettings, ReadsEveryKeyAsWritten) {
   expected.musicLine = 7;
   expected.musicVolume = 40;
   expected.fadeMilliseconds = 5000;
-  SlideSettings& first =
-      expected.slides.emplace_back(Slide("\xDC"
-                                         "ber [1].png",
-                                         12));
+  SlideSettings& first = expected.slides.emplace_back(Slide("\xC4 [1].png", 12));
   first.milliseconds = 86'400'000;
   first.sound = "01 Titel.mp3";
   first.soundLine = 14;
@@ -62,9 +58,7 @@ TEST(ShowSettings, ReadsEveryKeyAsWritten) {
   expected.slides.push_back(Slide("b.png", 18));
   expected.slides.back().milliseconds = 2000;
   EXPECT_EQ(parse.settings, expected);
-  EXPECT_EQ(parse.settings.Slide("\xFC"
-                                 "BER [1].PNG"),
-            &parse.settings.slides[0]);
+  EXPECT_EQ(parse.settings.Slide("\xE4 [1].PNG"), &parse.settings.slides[0]);
   EXPECT_EQ(parse.settings.Slide("c.png"), nullptr);
   EXPECT_EQ(ShowSummary(parse.settings),
             "advance 0.25 s, 2 slides timed, 1 sound, music \"Track#2.mp3\", fade 5000 ms, "
@@ -84,27 +78,19 @@ TEST(ShowSettings, NamesEachBadLineAndReadsOnPastIt) {
       {nullptr, "Advance=8", ShowFault::KeyOutsideSection, "Advance"},
       {"Show", "Advance=8s", ShowFault::BadNumber, "Advance=8s"},
       {"Show", "Advance=0.2525", ShowFault::BadNumber, "Advance=0.2525"},
-      {"Show", "Advance=.5", ShowFault::BadNumber, "Advance=.5"},
-      {"Show", "Advance=", ShowFault::BadNumber, "Advance="},
       {"Show", "Advance=86400.001", ShowFault::OutOfRange, "Advance=86400.001"},
       {"Show", "Advance=99999999999999999999999", ShowFault::OutOfRange,
        "Advance=99999999999999999999999"},
-      {"Show", "Advance=-1", ShowFault::OutOfRange, "Advance=-1"},
       {"Show", "Fade=5001", ShowFault::OutOfRange, "Fade=5001"},
       {"Show", "Fade=0.5", ShowFault::BadNumber, "Fade=0.5"},
       {"Show", "Volume=101", ShowFault::OutOfRange, "Volume=101"},
-      {"a.png", "Volume=1e2", ShowFault::BadNumber, "Volume=1e2"},
-      {"a.png", "Seconds=x", ShowFault::BadNumber, "Seconds=x"},
       {"Show", "Loop=maybe", ShowFault::BadYesNo, "Loop=maybe"},
-      {"Show", "Kiosk=", ShowFault::BadYesNo, "Kiosk="},
       {"Show", "Start=slides", ShowFault::BadStart, "Start=slides"},
       {"Show", "Secnds=5", ShowFault::UnknownKey, "Secnds"},
-      {"Show", "Seconds=5", ShowFault::UnknownKey, "Seconds"},   // a slide's key
-      {"a.png", "Advance=5", ShowFault::UnknownKey, "Advance"},  // the show's key
+      {"Show", "Seconds=5", ShowFault::UnknownKey, "Seconds"},  // a slide's key
       {"a.png", "Sound=\xE4\xB8\xAD.mp3", ShowFault::NotWindows1252, "\xE4\xB8\xAD.mp3"},
       {"a.png", "Note=ok \xC3", ShowFault::NotUtf8, "Note=ok \\xC3"},
       {"a.png", "Seconds 5", ShowFault::Syntax, "Seconds 5"},
-      {"a.png", "= 5", ShowFault::Syntax, "= 5"},
       {"a.png", "[b.png", ShowFault::Syntax, "[b.png"},
       {"a.png", "[] ; none", ShowFault::Syntax, "[] ; none"},
       {"a.png", "[b.png] c", ShowFault::Syntax, "[b.png] c"},
@@ -148,40 +134,30 @@ TEST(ShowSettings, ChecksTheNamesAgainstThePackage) {
       "[a.png]\n"          // 3
       "Sound=A.MP3\n"      // 4
       "[missing.png]\n"    // 5
-      "Sound=b.png\n"      // 6: reported though its section is gone
+      "Sound=b.png\n"      // 6: checked though its section is gone
       "[B.png]\n"          // 7
       "Sound=notes.txt\n"  // 8
       "Seconds=2\n"
       "[a.mp3]\n"
-      "Sound=gone.wma\n");  // 11
+      "Secs=1\n"            // 11: the reader's problems and the check's, in line order
+      "Sound=gone.wma\n");  // 12
   const std::vector<std::string> names = {"a.png", "b.png", "a.mp3", "notes.txt"};
   CheckShowEntries(parse, names);
   EXPECT_THAT(parse.problems, ElementsAre(ShowProblem{2, ShowFault::NoSuchEntry, "gone.mp3"},
                                           ShowProblem{5, ShowFault::NoSuchEntry, "missing.png"},
+                                          ShowProblem{6, ShowFault::NotAudio, "b.png"},
                                           ShowProblem{8, ShowFault::NotAudio, "notes.txt"},
-                                          ShowProblem{11, ShowFault::NoSuchEntry, "gone.wma"}));
+                                          ShowProblem{11, ShowFault::UnknownKey, "Secs"},
+                                          ShowProblem{12, ShowFault::NoSuchEntry, "gone.wma"}));
   // What was wrong is left out; the rest stays.
   EXPECT_EQ(parse.settings.music, "");
   ASSERT_EQ(parse.settings.slides.size(), 3u);
   EXPECT_EQ(parse.settings.slides[0].sound, "A.MP3");
   EXPECT_EQ(parse.settings.slides[1].sound, "");
   EXPECT_EQ(parse.settings.slides[1].milliseconds, 2000u);
-  for (const char* audio : {"x.mp3", "x.WAV", "x.m4a", "x.Aac", "x.wma"}) {
+  for (const char* audio : {"x.mp3", "x.WAV", "x.m4a", "x.Aac", "x.wma"})
     EXPECT_TRUE(IsAudioName(audio)) << audio;
-  }
-  for (const char* other : {"mp3", "x.mp4", "x.mp3.txt", "x.ogg"}) {
-    EXPECT_FALSE(IsAudioName(other)) << other;
-  }
-}
-
-TEST(ShowSettings, DescribesProblemsEscaped) {
-  EXPECT_EQ(Describe({7, ShowFault::UnknownKey, "Sec\x1B[2Jnds\xE2\x80\xAE"}),
-            "line 7: unknown key \"Sec\\x1B[2Jnds\\u202E\"");
-  EXPECT_EQ(Describe({3, ShowFault::OutOfRange, "Fade=9000"}),
-            "line 3: out of range: \"Fade=9000\" (milliseconds from 0 to 5,000)");
-  EXPECT_EQ(DescribeFault({4, ShowFault::NotAudio, "x.txt"}),
-            "\"x.txt\" is no audio file (.mp3, .wav, .m4a, .aac, .wma)");
-  EXPECT_EQ(Describe({0, ShowFault::TooLarge, "1048577"}), "larger than 1 MiB (1048577 bytes)");
+  for (const char* other : {"mp3", "x.mp4", "x.mp3.txt"}) EXPECT_FALSE(IsAudioName(other)) << other;
 }
 
 }  // namespace

@@ -14,9 +14,9 @@ namespace format = turv::format;
 
 namespace {
 
+// Nothing Printable would escape: no control or bidi character, all UTF-8.
 bool Printable(const std::string& text) {
-  return std::none_of(text.begin(), text.end(),
-                      [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+  return format::Printable(text) == text;
 }
 
 void CheckProblems(const format::ShowParse& parse, int lines) {

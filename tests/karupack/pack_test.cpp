@@ -347,7 +347,6 @@ TEST_F(RefusalTest, ShowSettingsThatWillNotDo) {
   // settings against what it packs.
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"[Show]\nSec\x1B[2J=5\nLoop=maybe\n", ":2: unknown key \"Sec\\x1B[2J\" (and 1 more)"},
-      {"[a.png]\n[b.png]\n", ":2: no packed entry is named \"b.png\""},
       {"[A.PNG]\nSound=notes.txt\n", ":2: \"notes.txt\" is no audio file"},
       {std::string(format::kShowSettingsMax + 1, ';'), ": larger than 1 MiB (1048577 bytes)"}};
   for (std::size_t i = 0; i < cases.size(); ++i) {
