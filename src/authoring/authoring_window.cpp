@@ -931,6 +931,9 @@ void AuthoringWindow::StartPack() {
     Status(*failed);
     return;
   }
+  // Saved, a refused line of show.ini is a comment: no row names it now.
+  for (int row = 0; row < static_cast<int>(model_->Files().size()); ++row) ShowRow(row);
+  panel_.Fill(window_, &*model_, ListView_GetNextItem(list_, -1, LVNI_SELECTED));
   karupack::PackOptions options;
   try {
     options = model_->Options(output);
