@@ -33,6 +33,8 @@ TEST(ShowSetup, AHandWrittenFileKeepsItsLinesWhereNothingChanged) {
       "[show]\r\n"
       "advance = 8   ; Sekunden\r\n"
       "Kiosk=yes\r\n"
+      "Fade=100\r\n"
+      "FADE=200\r\n"
       "\r\n"
       "# die Titelfolie\r\n"
       "[01 titel.png]\r\n"
@@ -44,10 +46,12 @@ TEST(ShowSetup, AHandWrittenFileKeepsItsLinesWhereNothingChanged) {
   EXPECT_FALSE(show.Dirty());
   EXPECT_EQ(show.Written(), file);  // read and written again: the same bytes
   EXPECT_EQ(show.Value(kShowSection, "Advance"), "8");
+  EXPECT_EQ(show.Value(kShowSection, "Fade"), "200");  // the later line wins, as in the reader
   EXPECT_THAT(show.Notes("01 Titel.png"), ElementsAre("Begrüßen; dann los"));
 
   show.Set(kShowSection, "Advance", "2.5");      // its comment and spelling stay
   show.Set(kShowSection, "Kiosk", "");           // taken out
+  show.Set(kShowSection, "Fade", "300");         // in the first line's place, the second gone
   show.Set(kShowSection, "Music", "Musik.mp3");  // before the blank line
   show.Set("01 Titel.png", "Sound", "01 Titel.mp3");
   show.SetNotes("01 Titel.png", {"Begrüßen", "Fragen?"});
@@ -57,6 +61,7 @@ TEST(ShowSetup, AHandWrittenFileKeepsItsLinesWhereNothingChanged) {
             "\xEF\xBB\xBF; Unsere Messe\r\n"
             "[show]\r\n"
             "advance = 2.5 ; Sekunden\r\n"
+            "Fade=300\r\n"
             "Music=Musik.mp3\r\n"
             "\r\n"
             "# die Titelfolie\r\n"
