@@ -472,20 +472,20 @@ void AuthoringWindow::Command(int id, int code) {
     case kTestButton:
       TestPackage();
       break;
-    default:
-      if (std::string said; model_ && panel_.Command(window_, *model_, id, code, said)) {
-        // A sound or the music changes how other rows are marked.
-        for (int row = 0; row < static_cast<int>(model_->Files().size()); ++row) ShowRow(row);
-        ShowState();
-        if (!said.empty()) Status(said);
-      }
-      break;
     case kCloseButton:
       // Esc stops a pack first; pressed again, it closes.
       if (job_) {
         job_->Cancel();
       } else {
         Close();
+      }
+      break;
+    default:
+      if (std::string said; model_ && panel_.Command(window_, *model_, id, code, said)) {
+        // A sound or the music changes how other rows are marked.
+        for (int row = 0; row < static_cast<int>(model_->Files().size()); ++row) ShowRow(row);
+        ShowState();
+        if (!said.empty()) Status(said);
       }
       break;
   }
