@@ -9,8 +9,10 @@
 #include <map>
 #include <sstream>
 
+#include "authoring/audio_length.h"
 #include "authoring/texts.h"
 #include "format/karu_format.h"
+#include "format/show_settings.h"
 #include "karupack/branding.h"
 #include "karupack/captions.h"
 #include "karupack/errors.h"
@@ -204,6 +206,7 @@ AuthoringModel::AuthoringModel(const fs::path& folder)
   List();
   ReadCaptions();
   ReadInfo();
+  ReadShow();
   if (SettingsFile(karupack::kIconFile)) {
     icon_ = Inside(karupack::kIconFile);
     iconNote_ = IconNote(*icon_);
@@ -230,8 +233,8 @@ bool AuthoringModel::SettingsFile(std::string_view name) const {
 // folder itself.
 void AuthoringModel::List() {
   std::vector<karupack::FileId> settings;
-  for (const auto name :
-       {karupack::kCaptionsFile, karupack::kIconFile, karupack::kInfoFile, karupack::kPlayerFile}) {
+  for (const auto name : {karupack::kCaptionsFile, karupack::kIconFile, karupack::kInfoFile,
+                          karupack::kPlayerFile, karupack::kShowFile}) {
     if (!SettingsFile(name)) continue;
     if (const auto id = karupack::IdentityOf(Inside(name))) settings.push_back(*id);
   }
@@ -373,6 +376,54 @@ void AuthoringModel::ReadInfo() {
   infoNotesMore_ += read.refusedMore;
 }
 
+void AuthoringModel::ReadShow() {
+  std::vector<std::string> names;
+  for (const FileRow& row : files_) {
+    if (!row.skipped) names.push_back(row.name);
+  }
+  const fs::path file = Inside(karupack::kShowFile);
+  std::error_code error;
+  if (!fs::is_regular_file(file, error)) {
+    show_ = ShowSetup(std::nullopt, std::move(names));
+    return;
+  }
+  try {
+    const auto bytes = ReadBounded(file, format::kShowSettingsMax);
+    show_ = ShowSetup(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                      std::move(names));
+  } catch (const std::exception& unreadable) {
+    show_ = ShowSetup::NotRead(format::Printable(unreadable.what()));
+  }
+}
+
+std::optional<std::uint64_t> AuthoringModel::SoundMilliseconds(std::string_view name) const {
+  for (const auto& [known, length] : soundLengths_) {
+    if (known == name) return length;
+  }
+  std::optional<std::uint64_t> length;
+  try {
+    if (format::IsAudioName(format::ToCp1252(name))) {
+      karupack::InputFile in(Inside(name));
+      length = AudioMilliseconds(
+          [&in](std::uint64_t offset, std::span<std::uint8_t> into) {
+            in.Seek(offset);
+            std::size_t got = 0;
+            while (got < into.size()) {
+              const std::size_t n = in.Read(into.subspan(got));
+              if (n == 0) break;
+              got += n;
+            }
+            return got;
+          },
+          in.Size());
+    }
+  } catch (const std::exception&) {
+    // A file that does not read says no length.
+  }
+  soundLengths_.emplace_back(name, length);
+  return length;
+}
+
 void AuthoringModel::Check() {
   std::map<std::string, const FileRow*> seen;
   for (FileRow& row : files_) {
@@ -412,12 +463,26 @@ std::vector<std::string> AuthoringModel::Notes() const {
     if (note) notes.push_back(*note);
   }
   if (iconNote_) notes.push_back(*iconNote_);
+  if (const auto& why = show_.Unreadable()) {
+    notes.push_back(Say(Text::ShowUnreadable, {*why}));
+  }
+  for (const ShowSetup::Refusal& refusal : show_.Refusals()) {
+    notes.push_back(Say(Text::ShowHeldBack, {std::to_string(refusal.line),
+                                             format::Printable(refusal.text), refusal.why}));
+  }
+  for (const ShowSetup::Refusal& refusal : show_.HeldBack()) {
+    notes.push_back(Say(Text::ShowKeptAsComment,
+                        {std::to_string(refusal.line), format::Printable(refusal.text)}));
+  }
   return notes;
 }
 
 std::optional<std::string> AuthoringModel::Blocker() const {
   if (captionsUnreadable_) return Say(Text::CaptionsUnreadable, {*captionsUnreadable_});
   if (infoUnreadable_) return Say(Text::InfoUnreadable, {*infoUnreadable_});
+  if (const auto& why = show_.Unreadable()) {
+    return Say(Text::ShowUnreadable, {*why});
+  }
   const auto refused =
       std::count_if(files_.begin(), files_.end(), [](const FileRow& row) { return row.refused; });
   if (refused > 0) return Say(Text::FilesRefused, {std::to_string(refused)});
@@ -560,6 +625,14 @@ std::optional<std::string> AuthoringModel::Save(const Discard& discard) {
           infoDirty_ = true;
         }
       }
+    }
+    // A show.ini that does not read is left as it is; refused lines go
+    // into the file as comments with the next save.
+    if (show_.Dirty() || !show_.Refusals().empty()) {
+      if (const std::string written = show_.Written(); show_.Exists() || !written.empty()) {
+        WriteWhole(Inside(karupack::kShowFile), written);
+      }
+      show_.Saved();
     }
     // A chosen file is copied in, and one taken out or replaced goes to
     // discard first; one the author keeps there is the setting again.

@@ -2,7 +2,7 @@
 // presentation folder, its files in packed order with their captions and
 // whatever the packer would refuse about them, and the package's icon,
 // version strings and player. All of it is kept in the folder's settings
-// files (captions.txt, info.txt, icon.ico, lumirax.exe), the files a drop
+// files (captions.txt, info.txt, icon.ico, lumirax.exe, show.ini), the files a drop
 // and the command line read, so that every way of packing the folder gives
 // the same package. Portable; texts are UTF-8, notes German.
 #pragma once
@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "authoring/show_setup.h"
 #include "karupack/commands.h"
 
 namespace turv::authoring {
@@ -79,7 +80,16 @@ class AuthoringModel {
   const std::optional<std::filesystem::path>& Player() const { return player_; }
   void SetPlayer(std::optional<std::filesystem::path> program);
 
-  bool Dirty() const { return captionsDirty_ || infoDirty_ || iconDirty_ || playerDirty_; }
+  // The show's settings (show.ini), edited in place.
+  const ShowSetup& Show() const { return show_; }
+  ShowSetup& Show() { return show_; }
+  // How long a file of the folder plays, read from its header once; nothing
+  // for a file that is no audio or does not say.
+  std::optional<std::uint64_t> SoundMilliseconds(std::string_view name) const;
+
+  bool Dirty() const {
+    return captionsDirty_ || infoDirty_ || iconDirty_ || playerDirty_ || show_.Dirty();
+  }
 
   // Takes a settings file out of the folder (to the recycle bin on
   // Windows): false when the author chose to keep it after all.
@@ -100,6 +110,7 @@ class AuthoringModel {
   void List();
   void ReadCaptions();
   void ReadInfo();
+  void ReadShow();
   void Check();  // every row's note, after any change
   void WriteCaptions() const;
   void WriteInfo() const;
@@ -121,6 +132,8 @@ class AuthoringModel {
   std::optional<std::filesystem::path> icon_;
   std::optional<std::string> iconNote_;
   std::optional<std::filesystem::path> player_;
+  ShowSetup show_;
+  mutable std::vector<std::pair<std::string, std::optional<std::uint64_t>>> soundLengths_;
   bool captionsFile_ = false;  // captions.txt was there
   bool infoFile_ = false;
   bool captionsDirty_ = false;

@@ -20,6 +20,7 @@
 
 #include "authoring/authoring_model.h"
 #include "authoring/pack_job.h"
+#include "authoring/show_panel.h"
 #include "authoring/texts.h"
 #include "authoring/utf16.h"
 #include "authoring/window_ids.h"
@@ -283,6 +284,7 @@ class AuthoringWindow {
   int buttonWidth_ = 96;
   IconHandle icon_;
   std::optional<AuthoringModel> model_;
+  ShowPanel panel_;  // the show's part
   std::unique_ptr<PackJob> job_;
   bool closeWhenPacked_ = false;  // closed during a pack: closes at its end
   // A folder is read on a thread of its own (a large captions.txt takes a
@@ -390,7 +392,7 @@ LRESULT AuthoringWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
       const RECT work = WorkArea(window_);
       limits->ptMinTrackSize = {std::min<int>(::MulDiv(560, dpi_, 96), work.right - work.left),
-                                std::min<int>(::MulDiv(560, dpi_, 96), work.bottom - work.top)};
+                                std::min<int>(::MulDiv(760, dpi_, 96), work.bottom - work.top)};
       return 0;
     }
     case WM_DPICHANGED: {
@@ -530,6 +532,12 @@ void AuthoringWindow::Command(int id, int code) {
       }
       break;
     default:
+      if (std::string said; model_ && panel_.Command(window_, *model_, id, code, said)) {
+        // A sound or the music changes how other rows are marked.
+        for (int row = 0; row < static_cast<int>(model_->Files().size()); ++row) ShowRow(row);
+        ShowState();
+        if (!said.empty()) Status(said);
+      }
       break;
   }
 }
@@ -543,6 +551,11 @@ LRESULT AuthoringWindow::Notify(const NMHDR& header) {
         if (row >= 0) ListView_EditLabel(list_, row);
       }
       return 0;
+    case LVN_ITEMCHANGED: {
+      const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+      if ((change.uNewState & LVIS_SELECTED) != 0) panel_.Select(window_, &*model_, change.iItem);
+      return 0;
+    }
     case LVN_BEGINLABELEDITW: {
       // Only a file that is packed has a caption.
       const auto& item = reinterpret_cast<const NMLVDISPINFOW&>(header).item;
@@ -597,7 +610,8 @@ void AuthoringWindow::CreateControls() {
                                     LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
   const std::array columns = {
       std::pair(Text::ColumnCaption, LVCFMT_LEFT), std::pair(Text::ColumnFile, LVCFMT_LEFT),
-      std::pair(Text::ColumnSize, LVCFMT_RIGHT), std::pair(Text::ColumnNote, LVCFMT_LEFT)};
+      std::pair(Text::ColumnSize, LVCFMT_RIGHT),   std::pair(Text::ColumnSeconds, LVCFMT_RIGHT),
+      std::pair(Text::ColumnSound, LVCFMT_LEFT),   std::pair(Text::ColumnNote, LVCFMT_LEFT)};
   for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
     std::wstring title = Say16(columns[static_cast<std::size_t>(i)].first);
     LVCOLUMNW column{};
@@ -607,6 +621,10 @@ void AuthoringWindow::CreateControls() {
     column.pszText = title.data();
     ListView_InsertColumn(list_, i, &column);
   }
+  const auto add = [this](const wchar_t* type, const std::wstring& text, DWORD style, int id,
+                          DWORD extended) { return Add(type, text, style, id, extended); };
+  panel_.CreateEntry(add);
+  panel_.CreateShow(add);
   Add(L"STATIC", Say16(Text::IconLabel), kLabel, kIconLabel);
   Add(L"STATIC", L"", SS_ICON | SS_CENTERIMAGE | SS_REALSIZECONTROL, kIconPreview);
   Add(L"STATIC", L"", kLabel | SS_PATHELLIPSIS | SS_NOPREFIX, kIconName);
@@ -675,7 +693,7 @@ void AuthoringWindow::Scale(int dpi) {
   if (!::IsWindowVisible(window_)) {
     const RECT work = WorkArea(window_);
     const int width = std::min<int>(::MulDiv(780, dpi, 96), work.right - work.left);
-    const int height = std::min<int>(::MulDiv(680, dpi, 96), work.bottom - work.top);
+    const int height = std::min<int>(::MulDiv(880, dpi, 96), work.bottom - work.top);
     ::SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
                    work.top + (work.bottom - work.top - height) / 2, width, height,
                    SWP_NOZORDER | SWP_NOACTIVATE);
@@ -770,11 +788,13 @@ void AuthoringWindow::Layout() {
   place(kChooseIconButton, buttonsLeft, bottom + (iconRow - row) / 2, button, row);
   place(kRemoveIconButton, buttonsLeft + button + gap, bottom + (iconRow - row) / 2, button, row);
   bottom -= dy(6);
+  bottom =
+      panel_.Layout(window_, {margin, width, gap, row, line, labelWidth, button, dy(4)}, bottom);
 
   place(kFileList, margin, listTop, width, std::max(bottom - listTop, 3 * row));
-  const std::array<int, 4> share = {34, 24, 12, 30};  // percent of the list's width
+  const std::array<int, kColumnCount> share = {22, 17, 9, 10, 22, 20};  // percent of the width
   const int inner = width - ::GetSystemMetrics(SM_CXVSCROLL) - dx(4);
-  for (int i = 0; i < 4; ++i) {
+  for (int i = 0; i < kColumnCount; ++i) {
     ListView_SetColumnWidth(list_, i, inner * share[static_cast<std::size_t>(i)] / 100);
   }
   ::InvalidateRect(window_, nullptr, TRUE);
@@ -810,6 +830,9 @@ bool AuthoringWindow::Save() {
       model_->Save([this](const fs::path& file) { return ToRecycleBin(window_, file); });
   ShowIcon();
   ShowPlayer();
+  // Saved, a refused line of show.ini is a comment: no row names it now.
+  for (int row = 0; row < static_cast<int>(model_->Files().size()); ++row) ShowRow(row);
+  panel_.Fill(window_, &*model_, ListView_GetNextItem(list_, -1, LVNI_SELECTED));
   if (said) Status(*said);
   return !said;
 }
@@ -880,6 +903,7 @@ void AuthoringWindow::FolderRead() {
   }
   quiet_ = false;
   ShowFiles();
+  panel_.Fill(window_, &*model_, model_->Files().empty() ? -1 : 0);
   ShowIcon();
   ShowPlayer();
   ShowState();
@@ -900,7 +924,9 @@ void AuthoringWindow::ShowFiles() {
     ListView_InsertItem(list_, &item);
     ShowRow(row);
   }
-  if (count > 0) ListView_SetItemState(list_, 0, LVIS_FOCUSED, LVIS_FOCUSED);
+  if (count > 0) {
+    ListView_SetItemState(list_, 0, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
+  }
   ::SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
   ::InvalidateRect(list_, nullptr, TRUE);
 }
@@ -908,10 +934,15 @@ void AuthoringWindow::ShowFiles() {
 void AuthoringWindow::ShowRow(int row) {
   const FileRow& file = model_->Files()[static_cast<std::size_t>(row)];
   // Names and captions come from outside: shown escaped, as printed.
-  const std::array<std::string, 4> cells = {
-      file.skipped ? std::string() : format::Printable(file.Shown()), format::Printable(file.name),
-      file.skipped ? std::string() : Digits(file.size), file.note};
-  for (int column = 0; column < 4; ++column) {
+  const auto show = ShowPanel::Cells(*model_, static_cast<std::size_t>(row));
+  const std::array<std::string, kColumnCount> cells = {
+      file.skipped ? std::string() : format::Printable(file.Shown()),
+      format::Printable(file.name),
+      file.skipped ? std::string() : Digits(file.size),
+      show[0],
+      show[1],
+      file.note.empty() ? ShowPanel::Note(*model_, static_cast<std::size_t>(row)) : file.note};
+  for (int column = 0; column < kColumnCount; ++column) {
     std::wstring text = Wide(cells[static_cast<std::size_t>(column)]);
     ListView_SetItemText(list_, row, column, text.data());
   }
@@ -1039,8 +1070,14 @@ void AuthoringWindow::PackFinished() {
   switch (outcome.end) {
     case PackJob::End::Packed:
       packed_ = target_;
-      Status(Say(Text::Packed, {karupack::Utf8(packed_.filename()), Digits(outcome.packed.files),
-                                Digits(outcome.packed.dataBytes)}));
+      {
+        // What the save held back stays in view.
+        std::string text =
+            Say(Text::Packed, {karupack::Utf8(packed_.filename()), Digits(outcome.packed.files),
+                               Digits(outcome.packed.dataBytes)});
+        for (const std::string& note : model_->Notes()) text += " " + note;
+        Status(text);
+      }
       ::SendMessageW(Item(kProgressBar), PBM_SETPOS, 1000, 0);
       ::EnableWindow(Item(kTestButton), TRUE);
       break;
@@ -1067,6 +1104,7 @@ void AuthoringWindow::Busy(bool busy) {
   ::EnableWindow(Item(kRemoveIconButton), !busy && model_ && model_->Icon());
   ::EnableWindow(Item(kTestButton), !busy && !packed_.empty());
   ::EnableWindow(Item(kCancelButton), busy);
+  panel_.Enable(window_, !busy && model_, model_ ? &*model_ : nullptr);
   if (busy) ::SetFocus(Item(kCancelButton));
 }
 

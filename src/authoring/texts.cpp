@@ -36,8 +36,9 @@ constexpr std::array<std::string_view, static_cast<std::size_t>(Text::Count)> kG
     "&Programm wählen…",
     "Pa&ket:",
     "Speichern u&nter…",
-    "Beschriftungen, Angaben, Symbol und Player speichert karupack beim Verpacken im Ordner: "
-    "captions.txt, info.txt, icon.ico und lumirax.exe. Diese Dateien werden nicht mitverpackt.",
+    "Beschriftungen, Angaben, Symbol, Player und Vorführung speichert karupack beim Verpacken "
+    "im Ordner: captions.txt, info.txt, icon.ico und lumirax.exe, die nicht als Dateien "
+    "mitverpackt werden, und show.ini.",
     "&Verpacken",
     "&Abbrechen",
     "&Testen",
@@ -111,6 +112,42 @@ constexpr std::array<std::string_view, static_cast<std::size_t>(Text::Count)> kG
     "%1 lässt sich so nicht speichern (%2).",
     "Dieses Symbol lässt sich nicht verwenden: %1",
     "Der Player lässt sich nicht lesen: %1",
+    // The show
+    "Vorführung",
+    "Sekunden &je Folie (0: von Hand weiter):",
+    "S&chleife (nach der letzten Folie von vorn)",
+    "Gleich als Vorf&ührung öffnen",
+    "Kiosk (nur Alt+F4 &beendet die Vorführung)",
+    "&Musik:",
+    "Überblen&dung in ms:",
+    "(keine)",
+    "Sekunden",
+    "Ton",
+    "Se&kunden (leer: je Folie):",
+    "Ton (Erz&ählung):",
+    "Passende T&öne für alle",
+    "Noti&zen für den Vortrag:",
+    "Musik",
+    "Ton zu „%1“",
+    "show.ini lässt sich nicht lesen (%1). Berichtigen Sie die Datei, bevor Sie die "
+    "Vorführung einstellen.",
+    "show.ini, Zeile %1: %2",
+    "show.ini, Zeile %1 („%2“): %3 Beim Speichern bleibt die Zeile als Kommentar stehen.",
+    "Töne nach dem Namen zugeordnet: %1.",
+    "Die Zeile ist kein UTF-8-Text.",
+    "„%1“ lässt sich in Windows-1252 nicht schreiben.",
+    "Die Zeile ist weder [Abschnitt] noch Schlüssel=Wert.",
+    "„%1“ steht vor dem ersten Abschnitt.",
+    "„%1“ ist kein bekannter Schlüssel.",
+    "„%1“ ist keine Zahl.",
+    "„%1“ liegt außerhalb des Erlaubten.",
+    "„%1“: erwartet wird yes oder no.",
+    "„%1“: erwartet wird show oder list.",
+    "Der Abschnitt „%1“ steht zum zweiten Mal da.",
+    "„%1“ liegt nicht im Ordner.",
+    "„%1“ ist keine Tondatei.",
+    "show.ini, Zeile %1 („%2“) nimmt der Packer nicht an; sie steht jetzt als Kommentar in "
+    "der Datei.",
 };
 
 }  // namespace

@@ -44,9 +44,37 @@ enum ControlId : int {
   kProgressBar,
   kCancelButton,
   kTestButton,
+  // The show's part (show_panel): the selected entry's, then the whole show's.
+  kEntrySecondsLabel = 200,
+  kEntrySecondsEdit,
+  kEntrySoundLabel,
+  kEntrySoundCombo,
+  kSoundsByNameButton,
+  kNotesLabel,
+  kNotesEdit,
+  kShowGroup,
+  kAdvanceLabel,
+  kAdvanceEdit,
+  kFadeLabel,
+  kFadeEdit,
+  kMusicLabel,
+  kMusicCombo,
+  kLoopCheck,
+  kStartCheck,
+  kKioskCheck,
+  kShowNote,
+  kShowRule,
 };
 
 // The file list's columns.
-enum Column : int { kCaptionColumn, kFileColumn, kSizeColumn, kNoteColumn };
+enum Column : int {
+  kCaptionColumn,
+  kFileColumn,
+  kSizeColumn,
+  kSecondsColumn,
+  kSoundColumn,
+  kNoteColumn,
+  kColumnCount
+};
 
 }  // namespace turv::authoring

@@ -139,6 +139,15 @@ TEST_F(AuthoringTest, SavedSettingsPackAsADropAndTheCommandLinePackTheFolder) {
   for (char& c : picture) c = static_cast<char>(random());
   Write("Kurs/01 a.txt", "Hallo");
   Write("Kurs/02 b.bmp", picture);
+  // Half a second of narration at 8,000 bytes a second.
+  std::string wav = std::string(
+      "RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x40\x1F\0\0\x40\x1F\0\0"
+      "\x01\0\x08\0data\xA0\x0F\0\0",
+      44);
+  wav.resize(wav.size() + 4'000, '\x80');
+  Write("Kurs/02 b.wav", wav);
+  // A show.ini written by hand, with a line the packer refuses.
+  Write("Kurs/show.ini", "; Messe\n[Show]\nLoop=ja bitte\n");
   const auto icon = testicon::Icon({{16, 0xFF'10'20'30}, {32, 0xFF'C0'40'20}});
   Write("Logo.ico", icon);
   Write("Eigener Player.exe", "MZ the author's player");
@@ -149,6 +158,13 @@ TEST_F(AuthoringTest, SavedSettingsPackAsADropAndTheCommandLinePackTheFolder) {
   model.SetValue(Field::Title, "Farben und Formen");
   model.SetValue(Field::Version, "1.2.0");
   EXPECT_EQ(model.SetIcon(Dir() / "Logo.ico"), std::nullopt);
+  EXPECT_THAT(model.Notes(), ElementsAre("show.ini, Zeile 3 („Loop=ja bitte“): „Loop=ja bitte“: "
+                                         "erwartet wird yes oder no. Beim Speichern bleibt die "
+                                         "Zeile als Kommentar stehen."));
+  EXPECT_EQ(model.SoundMilliseconds("02 b.wav"), 500u);
+  model.Show().Set(kShowSection, "Advance", "4");
+  model.Show().Set("02 b.bmp", "Sound", "02 b.wav");
+  model.Show().SetNotes("01 a.txt", {"Begrüßen"});
   EXPECT_TRUE(model.Dirty());
   std::vector<fs::path> discarded;
   const auto discard = [&](const fs::path& file) {
@@ -157,18 +173,25 @@ TEST_F(AuthoringTest, SavedSettingsPackAsADropAndTheCommandLinePackTheFolder) {
   };
   ASSERT_EQ(model.Save(discard), std::nullopt);
   EXPECT_FALSE(model.Dirty());
+  EXPECT_THAT(model.Notes(), ElementsAre("show.ini, Zeile 3 („Loop=ja bitte“) nimmt der Packer "
+                                         "nicht an; sie steht jetzt als Kommentar in der Datei."));
   EXPECT_EQ(Read(Dir() / "Kurs/icon.ico"), std::string(icon.begin(), icon.end()));
   EXPECT_THAT(karupack::ReadCaptions(Dir() / "Kurs/captions.txt"),
               ElementsAre(karupack::Caption{2, "01 a.txt", "Die Einf\xFChrung"}));
   EXPECT_EQ(karupack::ReadInfoFile(Dir() / "Kurs/info.txt"),
             (karupack::InfoLines{{"ProductName", "Farben und Formen"}, {"FileVersion", "1.2.0"}}));
+  EXPECT_EQ(Read(Dir() / "Kurs/show.ini"),
+            "; Messe\n[Show]\n; vom Packer abgelehnt: Loop=ja bitte\nAdvance=4\n\n[02 b.bmp]\n"
+            "Sound=02 b.wav\n\n[01 a.txt]\nNote=Begrüßen\n");
 
   // Read again, the folder says the same.
   const AuthoringModel again(Dir() / "Kurs");
   EXPECT_EQ(again.Files()[0].Shown(), "Die Einführung");
   EXPECT_EQ(again.Value(Field::Version), "1.2.0");
   EXPECT_EQ(again.Icon(), Dir() / "Kurs/icon.ico");
-  EXPECT_THAT(Names(again), ElementsAre("01 a.txt", "02 b.bmp"));
+  EXPECT_THAT(Names(again), ElementsAre("01 a.txt", "02 b.bmp", "02 b.wav"));
+  EXPECT_THAT(again.Notes(), ::testing::IsEmpty());
+  EXPECT_EQ(again.Show().UseOf("02 b.wav"), "Ton zu „02 b.bmp“");
 
   // The window's pack, a drop and the command line: one package.
   karupack::PackOptions options = again.Options(Dir() / "window.exe");
@@ -181,8 +204,9 @@ TEST_F(AuthoringTest, SavedSettingsPackAsADropAndTheCommandLinePackTheFolder) {
   const auto cli = Karupack(
       {"pack", "-q", "-l", real.string(), "-o", (Dir() / "cli.exe").string(), "-c",
        (Dir() / "Kurs/captions.txt").string(), "--icon", (Dir() / "Kurs/icon.ico").string(),
-       "--info", "ProductName=Farben und Formen", "--info", "FileVersion=1.2.0",
-       (Dir() / "Kurs/01 a.txt").string(), (Dir() / "Kurs/02 b.bmp").string()});
+       "--info", "ProductName=Farben und Formen", "--info", "FileVersion=1.2.0", "--show",
+       (Dir() / "Kurs/show.ini").string(), (Dir() / "Kurs/01 a.txt").string(),
+       (Dir() / "Kurs/02 b.bmp").string(), (Dir() / "Kurs/02 b.wav").string()});
   ASSERT_EQ(cli.status, 0) << cli.err;
   const auto folderCli =
       Karupack({"pack", "-q", "-l", real.string(), "-o", (Dir() / "folder.exe").string(),
@@ -192,7 +216,7 @@ TEST_F(AuthoringTest, SavedSettingsPackAsADropAndTheCommandLinePackTheFolder) {
   EXPECT_EQ(Read(Dir() / "Kurs.exe"), package);
   EXPECT_EQ(Read(Dir() / "cli.exe"), package);
   EXPECT_EQ(Read(Dir() / "folder.exe"), package);
-  EXPECT_EQ(EntriesOf(Dir() / "window.exe").size(), 2u);
+  EXPECT_EQ(EntriesOf(Dir() / "window.exe").size(), 4u);  // the show's settings packed last
 
   // A drop again replaces the package it made.
   Write("Kurs/02 b.bmp", "changed");
@@ -255,6 +279,16 @@ TEST_F(AuthoringTest, EditsThePackerWouldRefuseAreKeptAndNamed) {
   broken.SetCaption(1, "Neu");
   EXPECT_THAT(broken.Save(Keep).value_or(""), HasSubstr("captions.txt lässt sich nicht lesen"));
   EXPECT_EQ(fs::file_size(Dir() / "Kurs/captions.txt"), karupack::kCaptionsFileMax + 1);
+
+  // Nor a show.ini: too large to read, it takes no edits.
+  const std::string huge = "; " + std::string(1 << 20, 'x') + "\n";
+  Write("Kurs/show.ini", huge);
+  AuthoringModel large(Dir() / "Kurs");
+  EXPECT_THAT(large.Notes(), ::testing::Contains(HasSubstr("show.ini lässt sich nicht lesen")));
+  large.Show().Set(kShowSection, "Loop", "yes");
+  EXPECT_FALSE(large.Dirty());
+  ASSERT_EQ(large.Save(Keep), std::nullopt);
+  EXPECT_EQ(Read(Dir() / "Kurs/show.ini"), huge);
 }
 
 // The packer refuses a captions or info file whole for one bad line: the

@@ -1,5 +1,6 @@
 // karupack.exe opened from Explorer, driven through the window probe as a
-// user drives it: the authoring window packs what the command line packs,
+// user drives it: the authoring window packs what the command line packs
+// (the show's settings too),
 // shows a problem before packing, leaves nothing when cancelled; a folder
 // dropped beside a file of its name that is no package leaves that file;
 // the program carries its manifest.
@@ -261,6 +262,67 @@ TEST_F(AuthoringE2E, ASettingTakenOutWhereThereIsNoRecycleBinStaysUnlessTheAutho
   EXPECT_NE(Answer(IDNO).find(L"gibt es keinen Papierkorb"), std::wstring::npos);
   EXPECT_EQ(started.back().Wait(30'000), std::optional<DWORD>(0));
   EXPECT_EQ(ReadBytes(folder + "\\icon.ico"), icon);
+}
+
+// A mono 8-bit WAV of 8,000 bytes a second.
+Bytes Wav(std::uint32_t milliseconds) {
+  const std::uint32_t data = milliseconds * 8;
+  Bytes wav = {'R',  'I',  'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V',  'E',  'f', 'm',
+               't',  ' ',  16,  0,   0, 0, 1, 0, 1,   0,   0x40, 0x1F, 0,   0,
+               0x40, 0x1F, 0,   0,   1, 0, 8, 0, 'd', 'a', 't',  'a'};
+  for (int i = 0; i < 4; ++i) wav.push_back(static_cast<std::uint8_t>(data >> (8 * i)));
+  wav.resize(wav.size() + data, 0x80);
+  return wav;
+}
+
+TEST_F(AuthoringE2E, TheShowsPartSetsASlidesSecondsAndSoundAndTheMusicAsTheCommandLinePacksThem) {
+  WriteBytes(folder + "\\01 Titel.bmp", {'B', 'M'});
+  WriteBytes(folder + "\\01 Titel.wav", Wav(1'000));
+  WriteBytes(folder + "\\02 Ende.txt", {'E'});
+  WriteBytes(folder + "\\Musik.wav", Wav(3'000));
+  HWND window = OpenWindow();
+  ASSERT_NE(window, nullptr);
+  ASSERT_EQ(TypeFolder(window, folder).size(), 4u);
+  HWND list = ::GetDlgItem(window, kFileList);
+
+  // The first slide is selected: its seconds typed as a German types them,
+  // its sound the one named like it, offered first.
+  ASSERT_TRUE(probe::TypeText(::GetDlgItem(window, kEntrySecondsEdit), L"2,5"));
+  probe::PressKey(::GetDlgItem(window, kEntrySoundCombo), VK_DOWN);
+  probe::PressKey(::GetDlgItem(window, kMusicCombo), VK_DOWN);  // (keine), 01 Titel.wav, Musik.wav
+  probe::PressKey(::GetDlgItem(window, kMusicCombo), VK_DOWN);
+  ASSERT_TRUE(probe::WaitUntil(
+      [&] { return probe::ListViewRows(list)[3][kSoundColumn] == L"Musik"; }, 10'000));
+  const auto rows = probe::ListViewRows(list);
+  EXPECT_EQ(rows[0][kSecondsColumn], L"2,5");
+  EXPECT_EQ(rows[0][kSoundColumn], L"01 Titel.wav (0:01)");
+  EXPECT_EQ(rows[1][kSoundColumn],
+            L"Ton zu \x201E"
+            L"01 Titel.bmp\x201C");
+  // When the show advances by itself, a slide stands at least as long as
+  // its narration.
+  ASSERT_TRUE(probe::TypeText(::GetDlgItem(window, kAdvanceEdit), L"0,5"));
+  ASSERT_TRUE(probe::TypeText(::GetDlgItem(window, kEntrySecondsEdit), L"0.5"));
+  EXPECT_EQ(probe::ListViewRows(list)[0][kSecondsColumn], L"1 (Ton)");
+  EXPECT_EQ(probe::ListViewRows(list)[2][kSecondsColumn], L"(0,5)");  // the show's
+
+  probe::PressKey(window, VK_RETURN);
+  EXPECT_NE(WaitForStatus(window, "ist fertig").find(L"Dateien: 5"), std::wstring::npos);
+  EXPECT_EQ(ReadBytes(folder + "\\show.ini"), ([] {
+              const std::string text =
+                  "[01 Titel.bmp]\nSeconds=0.5\nSound=01 Titel.wav\n\n[Show]\nMusic=Musik.wav\n"
+                  "Advance=0.5\n";
+              return Bytes(text.begin(), text.end());
+            }()));
+  const std::string cli = root + "\\cli.exe";
+  const auto in = [&](const char* name) { return " \"" + folder + "\\" + name + "\""; };
+  ASSERT_EQ(RunToEnd("\"" + binDir + "\\karupack.exe\" pack -q -l \"" + binDir +
+                     "\\turv_rec.exe\" -o \"" + cli + "\" --show" + in("show.ini") +
+                     in("01 Titel.bmp") + in("01 Titel.wav") + in("02 Ende.txt") + in("Musik.wav")),
+            0u);
+  EXPECT_EQ(ReadBytes(root + "\\Kurs.exe"), ReadBytes(cli));
+  probe::PressKey(window, VK_ESCAPE);
+  EXPECT_EQ(started.front().Wait(30'000), std::optional<DWORD>(0));
 }
 
 // Explorer hands a drop over as the full paths of what was dropped.
