@@ -28,6 +28,21 @@ std::u16string Text(std::u16string_view text) {
   return std::u16string(text);
 }
 
+// The environment variable's value, or empty when it is not set.
+std::u16string EnvironmentValue(std::string_view name) {
+  const std::wstring wide(name.begin(), name.end());  // ASCII
+  std::wstring value(256, L'\0');
+  for (;;) {
+    const DWORD length =
+        ::GetEnvironmentVariableW(wide.c_str(), value.data(), static_cast<DWORD>(value.size()));
+    if (length < value.size()) {
+      value.resize(length);
+      return Utf16(value);
+    }
+    value.resize(length);  // the size it needs, with its terminator
+  }
+}
+
 PlayerError WindowProblem() {
   return PlayerError(Text(text::kNoWindow) + SystemMessage(::GetLastError()) + u".");
 }
@@ -104,6 +119,12 @@ PlayerWindow::PlayerWindow(HINSTANCE instance, const Presentation& presentation,
       plan_(ReadShow(presentation_, showProblem_)),
       startLine_(showProblem_.empty() ? statusLine
                                       : statusLine + Text(text::kStatusSeparator) + showProblem_) {
+  // A rehearsal gives the show at once and by hand, and writes down its times.
+  rehearsalFile_ = EnvironmentValue(format::kRehearsalVariable);
+  if (!rehearsalFile_.empty()) {
+    ForRehearsal(plan_);
+    rehearsal_.emplace();
+  }
   for (std::size_t i = 0; i < presentation_.Entries().size(); ++i) {
     const format::Entry& entry = presentation_.Entries()[i];
     pictures_.push_back(KindByName(entry.name) == Kind::Picture &&
@@ -300,6 +321,7 @@ LRESULT PlayerWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       show_.reset();
       if (running_) ::PostQuitMessage(0);
+      FinishRehearsal();  // closed during the show (Alt+F4)
       return 0;
     default:
       break;
@@ -483,18 +505,36 @@ void PlayerWindow::StartShow(std::size_t from) {
   ShowHost& host = *this;
   show_ = std::make_unique<ShowWindow>(instance_, window_, kShowEnded, host, presentation_, plan_,
                                        pictures_, plan_.SlideOf(from));
+  if (rehearsal_) rehearsal_->Entered(show_->Entry(), ::GetTickCount64());
   WantNow();
 }
 
 void PlayerWindow::ShowMoved() {
+  if (rehearsal_ && show_) rehearsal_->Entered(show_->Entry(), ::GetTickCount64());
   WantNow();
 }
 
 void PlayerWindow::EndShow(std::size_t at) {
   show_.reset();
+  if (rehearsal_) {
+    // The rehearsal was the one show: the author goes back to the window
+    // that started it.
+    ::PostMessageW(window_, WM_CLOSE, 0, 0);
+    FinishRehearsal();
+    return;
+  }
   Select(static_cast<int>(at));
   ::SetForegroundWindow(window_);
   ::SetFocus(list_);
+}
+
+void PlayerWindow::FinishRehearsal() {
+  if (!rehearsal_ || rehearsal_->Over()) return;
+  rehearsal_->Ended(::GetTickCount64());
+  const std::string text = format::WriteRehearsalTimes(rehearsal_->Times(presentation_.Entries()));
+  WriteReplacing(rehearsalFile_, [&](const ByteSink& sink) {
+    sink(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+  });
 }
 
 void PlayerWindow::SetStatus(const std::u16string& line) {

@@ -7,12 +7,14 @@
 
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "lumirax/audio_view.h"
 #include "lumirax/entry_opener.h"
 #include "lumirax/player_model.h"
+#include "lumirax/rehearsal.h"
 #include "lumirax/show_clock.h"
 #include "lumirax/show_window.h"
 #include "lumirax/slide_worker.h"
@@ -56,6 +58,8 @@ class PlayerWindow : private ShowHost {
   void SlidesArrived();
   void StartShow(std::size_t from);  // from the slide showing that entry, or the next
   void EndShow(std::size_t at);
+  // A rehearsal's end: the times go to its file (once).
+  void FinishRehearsal();
   // An entry's copy is there: says how, and hands it to its program.
   void CopyFinished();
   void SetStatus(const std::u16string& line);
@@ -93,6 +97,9 @@ class PlayerWindow : private ShowHost {
   std::unique_ptr<ShowWindow> show_;
   std::unique_ptr<SoundDesk> sound_;
   std::unique_ptr<AudioView> audio_;  // the selected audio entry, played
+  // Started as a rehearsal (format::kRehearsalVariable): its times and file.
+  std::optional<Rehearsal> rehearsal_;
+  std::u16string rehearsalFile_;
 };
 
 }  // namespace turv::player

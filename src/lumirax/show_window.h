@@ -56,6 +56,8 @@ class ShowWindow {
   bool Arrived(const SlideRequest& request);
   // A sound played to its end.
   void SoundEnded(SoundDesk::Channel channel);
+  // The entry on screen.
+  std::size_t Entry() const { return Current().entry; }
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
