@@ -329,6 +329,23 @@ std::size_t ShowSetup::TakeSoundsByName() {
   return taken;
 }
 
+std::vector<std::string> ShowSetup::TakeTimes(std::span<const format::StoodTime> times) {
+  std::vector<std::string> taken;
+  if (unreadable_) return taken;
+  for (const format::StoodTime& time : times) {
+    const auto name = std::find_if(names_.begin(), names_.end(), [&](const std::string& packed) {
+      return Same(packed, time.name);
+    });
+    const std::uint64_t tenths = (time.milliseconds + 50) / 100;
+    if (name == names_.end() || tenths == 0 || UseOf(*name)) continue;
+    Set(*name, "Seconds",
+        SecondsText(static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(tenths * 100, format::kMaxStandMilliseconds))));
+    taken.push_back(*name);
+  }
+  return taken;
+}
+
 std::optional<std::string> ShowSetup::RefusalOf(std::string_view section,
                                                 std::string_view key) const {
   for (const Refusal& refusal : refusals_) {

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "format/rehearsal_times.h"
 #include "format/show_settings.h"
 
 namespace turv::authoring {
@@ -63,6 +64,12 @@ class ShowSetup {
   // Gives every slide without a sound the audio file named like it;
   // returns how many it gave one.
   std::size_t TakeSoundsByName();
+  // Takes the times a rehearsal recorded as the slides' seconds, rounded to
+  // a tenth of a second; returns the names (as packed) whose seconds it
+  // set. Left out: a name no packed entry has (renamed since), an audio
+  // file the show plays for a slide or as its music (no slide), and a
+  // slide stepped past in under a twentieth of a second.
+  std::vector<std::string> TakeTimes(std::span<const format::StoodTime> times);
 
   // Every line the packer would refuse, in line order; and the one for a
   // setting (key empty: the section's head), when there is one.

@@ -156,5 +156,32 @@ TEST(ShowSetup, TheSoundNamedLikeTheSlideIsOfferedAndTakenForAll) {
   EXPECT_EQ(show.UseOf("02 folie.WAV"), std::nullopt);
 }
 
+TEST(ShowSetup, ARehearsalsTimesBecomeTheSlidesSecondsInTenths) {
+  ShowSetup show(
+      "[Show]\nMusic=Musik.mp3\n[01 titel.png]\nSeconds=8 ; by hand\nSound=01 Titel.mp3\n", kNames);
+  const std::vector<format::StoodTime> times = {
+      {"01 TITEL.png", 12'349}, {"01 Titel.mp3", 3'000},  // the slide's sound: no slide
+      {"02 Folie.png", 4'950},  {"02 folie.WAV", 2'049},  // an audio entry is a slide
+      {"Musik.mp3", 9'000},     {"weg.png", 1'000},       // renamed since
+      {"03 Ende.png", 49}};                               // stepped past
+  EXPECT_THAT(show.TakeTimes(times), ElementsAre("01 Titel.png", "02 Folie.png", "02 folie.WAV"));
+  EXPECT_TRUE(show.Dirty());
+  EXPECT_EQ(show.Value("01 Titel.png", "Seconds"), "12.3");
+  EXPECT_EQ(show.Value("02 Folie.png", "Seconds"), "5");
+  EXPECT_EQ(show.Value("02 folie.WAV", "Seconds"), "2");
+  EXPECT_EQ(show.Value("03 Ende.png", "Seconds"), "");
+  EXPECT_EQ(show.Value("01 Titel.mp3", "Seconds"), "");
+  // Rewritten in place, in a file the packer takes as it is.
+  EXPECT_TRUE(show.Written().starts_with(
+      "[Show]\nMusic=Musik.mp3\n[01 titel.png]\nSeconds=12.3 ; by hand\nSound="))
+      << show.Written();
+  const format::ShowParse parse = Packed(show.Written());
+  EXPECT_THAT(parse.problems, IsEmpty());
+  ASSERT_EQ(parse.settings.slides.size(), 3u);
+  EXPECT_EQ(parse.settings.slides[0].milliseconds, 12'300u);
+
+  EXPECT_THAT(ShowSetup::NotRead("zu groß").TakeTimes(times), IsEmpty());
+}
+
 }  // namespace
 }  // namespace turv::authoring
