@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <set>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -25,9 +26,11 @@
 #include "authoring/utf16.h"
 #include "authoring/window_ids.h"
 #include "format/karu_format.h"
+#include "format/rehearsal_times.h"
 #include "karupack/errors.h"
 #include "karupack/folder_package.h"
 #include "karupack/paths.h"
+#include "karupack/system.h"
 #include "win32/handles.h"
 
 namespace turv::authoring {
@@ -43,6 +46,42 @@ constexpr UINT kFinishedMessage = WM_APP + 2;
 constexpr UINT kFolderReadMessage = WM_APP + 3;  // the reading thread's end
 constexpr UINT_PTR kFolderTimer = 1;
 constexpr UINT kFolderDelayMs = 400;  // typing pauses this long before the folder is read
+constexpr UINT_PTR kRehearsalTimer = 2;
+constexpr UINT kRehearsalPollMs = 500;  // how often the window looks for a rehearsal's times
+
+// The window's environment with one variable set, as CreateProcessW takes
+// it: sorted by name regardless of case, as Windows keeps it.
+std::wstring EnvironmentWith(std::wstring_view name, std::wstring_view value) {
+  const auto upper = [](std::wstring_view text) {
+    std::wstring folded(text.substr(0, text.find(L'=', 1)));
+    for (wchar_t& c : folded) c = static_cast<wchar_t>(::towupper(c));
+    return folded;
+  };
+  std::vector<std::wstring> entries;
+  if (wchar_t* block = ::GetEnvironmentStringsW()) {
+    for (const wchar_t* at = block; *at != L'\0'; at += std::wcslen(at) + 1) {
+      entries.emplace_back(at);
+    }
+    ::FreeEnvironmentStringsW(block);
+  }
+  const std::wstring key = upper(name);
+  std::erase_if(entries, [&](const std::wstring& entry) { return upper(entry) == key; });
+  entries.push_back(std::wstring(name) + L'=' + std::wstring(value));
+  std::stable_sort(
+      entries.begin(), entries.end(),
+      [&](const std::wstring& a, const std::wstring& b) { return upper(a) < upper(b); });
+  std::wstring joined;
+  for (const std::wstring& entry : entries) joined.append(entry).push_back(L'\0');
+  joined.push_back(L'\0');
+  return joined;
+}
+
+// A rehearsal's whole time as the author reads it: "42 s", "12 min 5 s".
+std::string Duration(std::uint64_t milliseconds) {
+  const std::uint64_t seconds = (milliseconds + 500) / 1000;
+  if (seconds < 60) return std::to_string(seconds) + " s";
+  return std::to_string(seconds / 60) + " min " + std::to_string(seconds % 60) + " s";
+}
 
 inline void DestroyIconHandle(HICON icon) {
   ::DestroyIcon(icon);
@@ -272,6 +311,10 @@ class AuthoringWindow {
   void PackFinished();
   void Busy(bool busy);
   void TestPackage();
+  // "Probelauf": the package's show started as a rehearsal, and its times
+  // offered as the slides' seconds once its file is there.
+  void StartRehearsal();
+  void WatchRehearsal();
   void Dropped(HDROP drop);
   bool Close();
 
@@ -295,6 +338,9 @@ class AuthoringWindow {
   std::optional<fs::path> nextFolder_;  // asked for while one was read
   fs::path target_;                     // the package being packed
   fs::path packed_;                     // the package the last pack made, for "Testen"
+  // The running rehearsal's times file and folder; the rows that took times.
+  std::optional<std::pair<fs::path, fs::path>> rehearsal_;
+  std::set<std::string> rehearsed_;
   // The packing thread's progress, read by the window thread.
   std::atomic<int> permille_{0};
   std::atomic<bool> progressPosted_{false};
@@ -421,6 +467,8 @@ LRESULT AuthoringWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam == kFolderTimer) {
         ::KillTimer(window_, kFolderTimer);
         FolderTyped();
+      } else if (wParam == kRehearsalTimer) {
+        WatchRehearsal();
       }
       return 0;
     case WM_DROPFILES:
@@ -521,6 +569,9 @@ void AuthoringWindow::Command(int id, int code) {
       break;
     case kTestButton:
       TestPackage();
+      break;
+    case kRehearseButton:
+      StartRehearsal();
       break;
     case kCloseButton:
       // Esc stops a pack first; pressed again, it closes.
@@ -655,6 +706,7 @@ void AuthoringWindow::CreateControls() {
   Add(L"BUTTON", Say16(Text::Pack), WS_TABSTOP | BS_DEFPUSHBUTTON, kPackButton);
   Add(L"BUTTON", Say16(Text::Cancel), kButton, kCancelButton);
   Add(L"BUTTON", Say16(Text::Test), kButton, kTestButton);
+  Add(L"BUTTON", Say16(Text::Rehearse), kButton, kRehearseButton);
   Add(L"BUTTON", Say16(Text::Close), kButton, kCloseButton);
 }
 
@@ -674,8 +726,9 @@ void AuthoringWindow::Scale(int dpi) {
   baseX_ = std::max<int>(1, (alphabet.cx / 26 + 1) / 2);
   // Buttons as wide as the widest text needs, and a dialog's at least.
   buttonWidth_ = ::MulDiv(64, baseX_, 4);
-  for (const int id : {kBrowseButton, kChooseIconButton, kRemoveIconButton, kChoosePlayerButton,
-                       kSaveAsButton, kPackButton, kCancelButton, kTestButton, kCloseButton}) {
+  for (const int id :
+       {kBrowseButton, kChooseIconButton, kRemoveIconButton, kChoosePlayerButton, kSaveAsButton,
+        kPackButton, kCancelButton, kTestButton, kRehearseButton, kCloseButton}) {
     std::wstring text = TextOf(Item(id));
     std::erase(text, L'&');
     SIZE extent{};
@@ -734,7 +787,7 @@ void AuthoringWindow::Layout() {
   // strings, icon. The list takes what is left.
   int bottom = client.bottom - margin;
   int x = margin + width;
-  for (const int id : {kCloseButton, kTestButton, kCancelButton, kPackButton}) {
+  for (const int id : {kCloseButton, kRehearseButton, kTestButton, kCancelButton, kPackButton}) {
     x -= button;
     place(id, x, bottom - row, button, row);
     x -= gap;
@@ -856,6 +909,7 @@ void AuthoringWindow::OpenFolder(const fs::path& folder) {
 // packed meanwhile.
 void AuthoringWindow::ReadFolder(const fs::path& folder) {
   model_.reset();
+  rehearsed_.clear();
   read_.reset();
   readFailure_.clear();
   ListView_DeleteAllItems(list_);
@@ -890,6 +944,7 @@ void AuthoringWindow::FolderRead() {
     return;
   }
   model_ = std::move(read_);
+  rehearsed_.clear();
   read_.reset();
   packed_.clear();
   quiet_ = true;
@@ -935,13 +990,17 @@ void AuthoringWindow::ShowRow(int row) {
   const FileRow& file = model_->Files()[static_cast<std::size_t>(row)];
   // Names and captions come from outside: shown escaped, as printed.
   const auto show = ShowPanel::Cells(*model_, static_cast<std::size_t>(row));
-  const std::array<std::string, kColumnCount> cells = {
+  std::array<std::string, kColumnCount> cells = {
       file.skipped ? std::string() : format::Printable(file.Shown()),
       format::Printable(file.name),
       file.skipped ? std::string() : Digits(file.size),
       show[0],
       show[1],
       file.note.empty() ? ShowPanel::Note(*model_, static_cast<std::size_t>(row)) : file.note};
+  if (rehearsed_.contains(file.name)) {
+    cells[kNoteColumn] =
+        Say(Text::SecondsRehearsed) + (cells[kNoteColumn].empty() ? "" : " " + cells[kNoteColumn]);
+  }
   for (int column = 0; column < kColumnCount; ++column) {
     std::wstring text = Wide(cells[static_cast<std::size_t>(column)]);
     ListView_SetItemText(list_, row, column, text.data());
@@ -1080,6 +1139,7 @@ void AuthoringWindow::PackFinished() {
       }
       ::SendMessageW(Item(kProgressBar), PBM_SETPOS, 1000, 0);
       ::EnableWindow(Item(kTestButton), TRUE);
+      ::EnableWindow(Item(kRehearseButton), TRUE);
       break;
     case PackJob::End::Cancelled:
       Status(Say(Text::Cancelled));
@@ -1103,6 +1163,7 @@ void AuthoringWindow::Busy(bool busy) {
   }
   ::EnableWindow(Item(kRemoveIconButton), !busy && model_ && model_->Icon());
   ::EnableWindow(Item(kTestButton), !busy && !packed_.empty());
+  ::EnableWindow(Item(kRehearseButton), !busy && !packed_.empty() && model_);
   ::EnableWindow(Item(kCancelButton), busy);
   panel_.Enable(window_, !busy && model_, model_ ? &*model_ : nullptr);
   if (busy) ::SetFocus(Item(kCancelButton));
@@ -1115,6 +1176,87 @@ void AuthoringWindow::TestPackage() {
   if (result <= 32) {
     Status(Say(Text::TestFailed, {SystemMessage(static_cast<DWORD>(result))}));
   }
+}
+
+void AuthoringWindow::StartRehearsal() {
+  if (packed_.empty() || !model_) return;
+  if (rehearsal_) {
+    std::error_code ignored;
+    fs::remove(rehearsal_->first, ignored);  // a rehearsal before this one no longer counts
+  }
+  std::error_code error;
+  const fs::path times = fs::temp_directory_path(error) /
+                         ("karupack-probelauf-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                          std::to_string(::GetTickCount64()) + ".txt");
+  std::wstring environment =
+      EnvironmentWith(Wide(std::string(format::kRehearsalVariable)), times.wstring());
+  std::wstring command = L"\"" + packed_.wstring() + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  if (error || !::CreateProcessW(packed_.c_str(), command.data(), nullptr, nullptr, FALSE,
+                                 CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                                 packed_.parent_path().c_str(), &startup, &started)) {
+    Status(Say(Text::RehearsalFailed, {error ? error.message() : SystemMessage(::GetLastError())}));
+    return;
+  }
+  const win32::KernelHandle process(started.hProcess), thread(started.hThread);
+  rehearsal_.emplace(times, model_->Folder());
+  ::SetTimer(window_, kRehearsalTimer, kRehearsalPollMs, nullptr);
+  Status(Say(Text::Rehearsing, {karupack::Utf8(packed_.filename())}));
+}
+
+// The player writes the times whole under another name and then renames
+// them: once the file is there it is complete.
+void AuthoringWindow::WatchRehearsal() {
+  std::error_code error;
+  if (!rehearsal_ || !fs::exists(rehearsal_->first, error)) return;
+  ::KillTimer(window_, kRehearsalTimer);
+  const auto [file, folder] = *std::exchange(rehearsal_, std::nullopt);
+  std::string text;
+  try {
+    karupack::InputFile in(file);
+    if (in.Size() > format::kRehearsalFileLimit) throw karupack::Failure(file, "too large");
+    text.resize(static_cast<std::size_t>(in.Size()));
+    for (std::size_t at = 0; at < text.size();) {
+      const std::size_t got =
+          in.Read(std::span(reinterpret_cast<std::uint8_t*>(text.data()) + at, text.size() - at));
+      if (got == 0) throw karupack::Failure(file, "ended early");
+      at += got;
+    }
+  } catch (const std::exception& failure) {
+    Status(Say(Text::TimesUnreadable, {format::Printable(failure.what())}));
+    return;
+  }
+  fs::remove(file, error);
+  const auto times = format::ReadRehearsalTimes(text);
+  if (!times) {
+    Status(Say(Text::TimesUnreadable, {karupack::Utf8(file)}));
+    return;
+  }
+  if (!model_ || !fs::equivalent(folder, model_->Folder(), error)) {
+    Status(Say(Text::TimesForOtherFolder));
+    return;
+  }
+  if (times->empty()) {
+    Status(Say(Text::NoTimes));
+    return;
+  }
+  std::uint64_t total = 0;
+  for (const format::StoodTime& time : *times) total += time.milliseconds;
+  if (::MessageBoxW(window_,
+                    Say16(Text::AskTakeTimes, {Digits(times->size()), Duration(total)}).c_str(),
+                    L"karupack", MB_YESNO | MB_ICONQUESTION) != IDYES ||
+      !model_) {
+    Status(Say(Text::TimesNotTaken));
+    return;
+  }
+  const std::vector<std::string> taken = model_->Show().TakeTimes(*times);
+  rehearsed_.insert(taken.begin(), taken.end());
+  for (int row = 0; row < static_cast<int>(model_->Files().size()); ++row) ShowRow(row);
+  panel_.Fill(window_, &*model_, ListView_GetNextItem(list_, -1, LVNI_SELECTED));
+  ShowState();
+  Status(Say(Text::TimesTaken, {Digits(taken.size())}));
 }
 
 // A folder dropped on the window opens; an .ico becomes the icon.

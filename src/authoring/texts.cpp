@@ -42,6 +42,7 @@ constexpr std::array<std::string_view, static_cast<std::size_t>(Text::Count)> kG
     "&Verpacken",
     "&Abbrechen",
     "&Testen",
+    "Probelauf",
     "&Schließen",
     // Dialogs
     "Ordner der Präsentation wählen",
@@ -78,6 +79,19 @@ constexpr std::array<std::string_view, static_cast<std::size_t>(Text::Count)> kG
     "Wird abgebrochen …",
     "„%1“ wurde nicht ersetzt.",
     "Das Paket lässt sich nicht starten: %1",
+    "Probelauf von „%1“: Führen Sie die Präsentation vor, wie Sie sie halten würden. Am Ende "
+    "bietet karupack an, die Zeiten zu übernehmen.",
+    "Der Probelauf lässt sich nicht starten: %1",
+    "Der Probelauf ist zu Ende: %1 Folien, zusammen %2.\n\nSoll karupack die Zeit, die jede "
+    "Folie stand, als ihre Sekunden übernehmen (auf Zehntelsekunden gerundet)? Sekunden, die "
+    "diese Folien schon haben, werden ersetzt.",
+    "Sekunden aus dem Probelauf übernommen: %1 Folien (in der Liste vermerkt). Gespeichert wird "
+    "beim Verpacken.",
+    "Die Zeiten des Probelaufs wurden nicht übernommen.",
+    "Die Zeiten des Probelaufs lassen sich nicht lesen: %1",
+    "Der Probelauf ist zu Ende, ohne dass eine Folie gezeigt wurde.",
+    "Der Probelauf gehört zu einem anderen Ordner; seine Zeiten wurden nicht übernommen.",
+    "Sekunden aus dem Probelauf.",
     "Interner Fehler: %1",
     // A file's note
     "Der Name enthält „%1“, das es in Windows-1252 nicht gibt.",

@@ -39,6 +39,7 @@ enum class Text {
   Pack,
   Cancel,
   Test,
+  Rehearse,
   Close,
   // Dialogs
   ChooseFolderTitle,
@@ -70,6 +71,15 @@ enum class Text {
   Stopping,
   Replaced,
   TestFailed,
+  Rehearsing,
+  RehearsalFailed,
+  AskTakeTimes,
+  TimesTaken,
+  TimesNotTaken,
+  TimesUnreadable,
+  NoTimes,
+  TimesForOtherFolder,
+  SecondsRehearsed,
   InternalError,
   // A file's note
   NameNotCp1252,

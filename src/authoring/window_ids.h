@@ -44,6 +44,7 @@ enum ControlId : int {
   kProgressBar,
   kCancelButton,
   kTestButton,
+  kRehearseButton,
   // The show's part (show_panel): the selected entry's, then the whole show's.
   kEntrySecondsLabel = 200,
   kEntrySecondsEdit,
