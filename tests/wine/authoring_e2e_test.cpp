@@ -11,6 +11,7 @@
 #include <random>
 
 #include "authoring/window_ids.h"
+#include "lumirax/window_names.h"
 #include "test_files.h"
 #include "window_probe.h"
 
@@ -76,10 +77,10 @@ class AuthoringE2E : public ::testing::Test {
   // The window opened with a double-click, packing with the recording
   // player's launcher; what it starts writes down that it ran.
   HWND OpenWindow(std::vector<std::pair<std::string, std::string>> more = {}) {
-    more.insert(more.end(), {{"TURV_LAUNCHER", binDir + "\\turv_rec.exe"},
-                             {"TMP", root},
-                             {"TEMP", root},
-                             {"TURV_TEST_RECORD", root + "\\runs.txt"}});
+    more.insert(more.begin(), {{"TURV_LAUNCHER", binDir + "\\turv_rec.exe"},
+                               {"TMP", root},
+                               {"TEMP", root},
+                               {"TURV_TEST_RECORD", root + "\\runs.txt"}});
     started.push_back(StartLikeExplorer("", std::move(more)));
     const auto window = WindowOf(started.back(), "TurvAuthoringWindow");
     if (!window) {
@@ -322,6 +323,54 @@ TEST_F(AuthoringE2E, TheShowsPartSetsASlidesSecondsAndSoundAndTheMusicAsTheComma
             0u);
   EXPECT_EQ(ReadBytes(root + "\\Kurs.exe"), ReadBytes(cli));
   probe::PressKey(window, VK_ESCAPE);
+  EXPECT_EQ(started.front().Wait(30'000), std::optional<DWORD>(0));
+}
+
+// "Probelauf": the package's show opens at once (with the real launcher and
+// player), the author steps through it, and the window offers the times.
+TEST_F(AuthoringE2E, ARehearsalsTimesBecomeTheSlidesSeconds) {
+  for (const char* name : {"1.txt", "2.txt", "3.txt"}) WriteBytes(folder + "\\" + name, {'x'});
+  HWND window = OpenWindow({{"TURV_LAUNCHER", binDir + "\\turv.exe"}});
+  ASSERT_NE(window, nullptr);
+  ASSERT_EQ(TypeFolder(window, folder).size(), 3u);
+  probe::PressKey(window, VK_RETURN);
+  WaitForStatus(window, "ist fertig");
+  probe::Press(::GetDlgItem(window, kRehearseButton));
+  const auto show = probe::WaitFor(
+      [](const probe::WindowInfo& w) { return w.visible && w.className == player::kShowClass; },
+      60'000);
+  ASSERT_TRUE(show) << "the rehearsal did not open into the show: " << probe::Utf8(Status(window))
+                    << [] {
+                         std::string all;
+                         for (const auto& w : probe::TopLevel()) {
+                           if (w.visible) all += " [" + w.className + ": " + w.text + "]";
+                         }
+                         return all;
+                       }();
+  // Each slide stands a while, the first longest; the third step ends the show.
+  for (const auto& [title, ms] : {std::pair{L"1.txt", 1'500}, {L"2.txt", 300}, {L"3.txt", 300}}) {
+    EXPECT_TRUE(probe::WaitUntil([&] { return probe::TextOfW(show->handle) == title; }, 10'000))
+        << probe::Utf8(title);
+    ::Sleep(ms);
+    ::PostMessageA(show->handle, WM_KEYDOWN, VK_RIGHT, 0);
+  }
+  const std::wstring question = Answer(IDYES);
+  EXPECT_NE(question.find(L"3 Folien"), std::wstring::npos) << probe::Utf8(question);
+  EXPECT_NE(WaitForStatus(window, "bernommen: 3 Folien").find(L"bernommen: 3 Folien"),
+            std::wstring::npos);
+  const auto rows = probe::ListViewRows(::GetDlgItem(window, kFileList));
+  ASSERT_EQ(rows.size(), 3u);
+  const auto seconds = [&](std::size_t row) {  // "1,5" as the list spells it
+    std::wstring text = rows[row][kSecondsColumn];
+    std::replace(text.begin(), text.end(), L',', L'.');
+    return text.empty() || text[0] == L'(' ? 0.0 : std::stod(text);
+  };
+  for (std::size_t row = 0; row < rows.size(); ++row) {
+    EXPECT_EQ(rows[row][kNoteColumn], L"Sekunden aus dem Probelauf.");
+    EXPECT_GE(seconds(row), row == 0 ? 1.5 : 0.3) << probe::Utf8(rows[row][kSecondsColumn]);
+  }
+  probe::PressKey(window, VK_ESCAPE);
+  Answer(IDNO);  // the times are not saved
   EXPECT_EQ(started.front().Wait(30'000), std::optional<DWORD>(0));
 }
 
