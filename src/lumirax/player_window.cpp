@@ -518,9 +518,9 @@ void PlayerWindow::EndShow(std::size_t at) {
   show_.reset();
   if (rehearsal_) {
     // The rehearsal was the one show: the author goes back to the window
-    // that started it.
-    ::PostMessageW(window_, WM_CLOSE, 0, 0);
+    // that started it (a file that cannot be written is told first).
     FinishRehearsal();
+    ::PostMessageW(window_, WM_CLOSE, 0, 0);
     return;
   }
   Select(static_cast<int>(at));
