@@ -783,7 +783,7 @@ void AuthoringWindow::Layout() {
   y += line + dy(2);
   const int listTop = y;
 
-  // From the bottom: buttons and bar, status, the note, package, player,
+  // From the bottom: buttons, bar, status, the note, package, player,
   // strings, icon. The list takes what is left.
   int bottom = client.bottom - margin;
   int x = margin + width;
@@ -792,8 +792,10 @@ void AuthoringWindow::Layout() {
     place(id, x, bottom - row, button, row);
     x -= gap;
   }
-  place(kProgressBar, margin, bottom - row + dy(3), x - margin - gap, row - dy(6));
   bottom -= row + dy(4);
+  // Five buttons leave the bar no room beside them: it has a row of its own.
+  place(kProgressBar, margin, bottom - dy(6), width, dy(6));
+  bottom -= dy(6) + dy(4);
   place(kStatusText, margin, bottom - 3 * line, width, 3 * line);
   bottom -= 3 * line + dy(4);
   place(kKeptInNote, margin, bottom - 2 * line, width, 2 * line);
