@@ -104,7 +104,7 @@ PlayerWindow::PlayerWindow(HINSTANCE instance, const Presentation& presentation,
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
   windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
-  windowClass.lpfnWndProc = Procedure;
+  windowClass.lpfnWndProc = win32::OwnerProcedure<PlayerWindow>::Procedure;
   windowClass.hInstance = instance;
   windowClass.hIcon = ::LoadIconW(nullptr, MAKEINTRESOURCEW(32512));      // IDI_APPLICATION
   windowClass.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
@@ -192,27 +192,8 @@ bool PlayerWindow::BrowsingKey(WPARAM key) {
   }
 }
 
-LRESULT CALLBACK PlayerWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* self =
-        static_cast<PlayerWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->window_ = window;
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<PlayerWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (self == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
-  if (message == WM_NCDESTROY) {
-    self->window_ = nullptr;
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    return ::DefWindowProcW(window, message, wParam, lParam);
-  }
-  // No exception may unwind through the system's frames.
-  try {
-    return self->Handle(message, wParam, lParam);
-  } catch (...) {
-    ReportError(window, std::current_exception());
-    return 0;
-  }
+void PlayerWindow::Report(HWND window, const std::exception_ptr& error) noexcept {
+  ReportError(window, error);
 }
 
 LRESULT PlayerWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -14,6 +14,7 @@
 #include "lumirax/show_window.h"
 #include "lumirax/slide_worker.h"
 #include "win32/handles.h"
+#include "win32/window_owner.h"
 
 namespace turv::player {
 
@@ -33,7 +34,8 @@ class PlayerWindow : private ShowHost {
   int Run();
 
  private:
-  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  friend struct win32::OwnerProcedure<PlayerWindow>;
+  static void Report(HWND window, const std::exception_ptr& error) noexcept;
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   // Keys that work wherever the focus is: Down and Up change the entry,
   // F5 and Shift+F5 start the show. True when the key was taken.

@@ -65,7 +65,7 @@ ShowWindow::ShowWindow(HINSTANCE instance, HWND owner, UINT endMessage, ShowHost
   const std::wstring className = Wide(FromCp1252(kShowClass));
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = Procedure;
+  windowClass.lpfnWndProc = win32::OwnerProcedure<ShowWindow>::Procedure;
   windowClass.hInstance = instance;
   windowClass.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
@@ -98,25 +98,8 @@ ShowWindow::~ShowWindow() {
   if (window_ != nullptr) ::DestroyWindow(window_);
 }
 
-LRESULT CALLBACK ShowWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<ShowWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->window_ = window;
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<ShowWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (self == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
-  if (message == WM_NCDESTROY) {
-    self->window_ = nullptr;
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    return ::DefWindowProcW(window, message, wParam, lParam);
-  }
-  try {
-    return self->Handle(message, wParam, lParam);
-  } catch (...) {
-    ReportError(window, std::current_exception());
-    return 0;
-  }
+void ShowWindow::Report(HWND window, const std::exception_ptr& error) noexcept {
+  ReportError(window, error);
 }
 
 LRESULT ShowWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {

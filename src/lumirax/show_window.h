@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <optional>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "lumirax/show_model.h"
 #include "lumirax/slide_worker.h"
 #include "win32/handles.h"
+#include "win32/window_owner.h"
 
 namespace turv::player {
 
@@ -47,7 +49,8 @@ class ShowWindow {
   bool Arrived(const SlideRequest& request);
 
  private:
-  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  friend struct win32::OwnerProcedure<ShowWindow>;
+  static void Report(HWND window, const std::exception_ptr& error) noexcept;
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void Go(Show::Step step);
   void End();
