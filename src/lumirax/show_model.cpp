@@ -6,6 +6,11 @@
 
 namespace turv::player {
 
+namespace {
+// A number longer than any show is only ever "past the end".
+constexpr std::size_t kTypedLimit = 1'000'000'000;
+}  // namespace
+
 Show::Show(std::vector<bool> decoded, std::size_t start)
     : decoded_(std::move(decoded)),
       current_(decoded_.empty() ? 0 : std::min(start, decoded_.size() - 1)) {}
@@ -28,6 +33,110 @@ bool Show::Go(Step step) {
       break;
   }
   return true;
+}
+
+Show::Outcome Show::Digit(int digit) {
+  if (digit < 0 || digit > 9) return Outcome::Unhandled;
+  typing_ = true;
+  typed_ = std::min(kTypedLimit, typed_ * 10 + static_cast<std::size_t>(digit));
+  return Outcome::Kept;
+}
+
+// Any step brings a blanked screen back, and takes the step.
+Show::Outcome Show::TakeStep(Show::Step step) {
+  const std::size_t before = current_;
+  const bool blanked = screen_ != Screen::Slide;
+  screen_ = Screen::Slide;
+  if (!Go(step)) return Outcome::Ended;
+  if (current_ != before) return Outcome::Moved;
+  return blanked ? Outcome::Redraw : Outcome::Kept;
+}
+
+Show::Outcome Show::Press(Key key) {
+  if (decoded_.empty()) return Outcome::Ended;
+  const bool typed = typing_;
+  const std::size_t number = typed_;
+  typing_ = false;
+  typed_ = 0;
+  if (key == Key::Enter && typed) {
+    const std::size_t to = std::clamp<std::size_t>(number, 1, decoded_.size()) - 1;
+    const bool moved = to != current_;
+    overview_ = false;
+    screen_ = Screen::Slide;
+    current_ = to;
+    return moved ? Outcome::Moved : Outcome::Redraw;
+  }
+  if (overview_) return OverviewKey(key);
+  switch (key) {
+    case Key::Next:
+    case Key::Right:
+    case Key::Down:
+      return TakeStep(Step::Next);
+    case Key::Previous:
+    case Key::Left:
+    case Key::Up:
+      return TakeStep(Step::Previous);
+    case Key::First:
+      return TakeStep(Step::First);
+    case Key::Last:
+      return TakeStep(Step::Last);
+    case Key::Black:
+    case Key::White: {
+      const Screen wanted = key == Key::Black ? Screen::Black : Screen::White;
+      screen_ = screen_ == wanted ? Screen::Slide : wanted;
+      return Outcome::Redraw;
+    }
+    case Key::Overview:
+      overview_ = true;
+      screen_ = Screen::Slide;
+      mark_ = current_;
+      return Outcome::Redraw;
+    case Key::Escape:
+      return Outcome::Ended;
+    case Key::Enter:
+      return Outcome::Unhandled;
+  }
+  return Outcome::Unhandled;
+}
+
+Show::Outcome Show::OverviewKey(Key key) {
+  const std::size_t last = decoded_.size() - 1;
+  switch (key) {
+    case Key::Left:
+    case Key::Previous:
+      return MoveMark(mark_ == 0 ? 0 : mark_ - 1);
+    case Key::Right:
+    case Key::Next:
+      return MoveMark(std::min(last, mark_ + 1));
+    case Key::Up:
+      return MoveMark(mark_ < columns_ ? mark_ : mark_ - columns_);
+    case Key::Down:
+      return MoveMark(last - mark_ < columns_ ? mark_ : mark_ + columns_);
+    case Key::First:
+      return MoveMark(0);
+    case Key::Last:
+      return MoveMark(last);
+    case Key::Enter: {
+      overview_ = false;
+      const bool moved = mark_ != current_;
+      current_ = mark_;
+      return moved ? Outcome::Moved : Outcome::Redraw;
+    }
+    case Key::Overview:
+    case Key::Escape:
+      overview_ = false;  // back to the slide that was up
+      return Outcome::Redraw;
+    case Key::Black:
+    case Key::White:
+      return Outcome::Kept;
+  }
+  return Outcome::Unhandled;
+}
+
+Show::Outcome Show::MoveMark(std::size_t to) {
+  if (to == mark_) return Outcome::Kept;
+  mark_ = to;
+  return Outcome::Redraw;
 }
 
 std::vector<std::size_t> Show::Wanted() const {

@@ -11,23 +11,69 @@ namespace turv::player {
 class Show {
  public:
   enum class Step { Next, Previous, First, Last };
+  // The keys a presenter or a clicker sends, as the show reads them.
+  enum class Key {
+    Next,      // Page Down, Space
+    Previous,  // Page Up, Backspace
+    First,     // Home
+    Last,      // End
+    Left,
+    Right,
+    Up,
+    Down,
+    Enter,
+    Black,     // B or .
+    White,     // W or ,
+    Overview,  // Tab
+    Escape,
+  };
+  // What a key did, for the window to follow.
+  enum class Outcome {
+    Unhandled,  // not the show's key here (Enter without a number: the window's)
+    Kept,       // nothing to draw (a digit typed, a mark at the edge)
+    Redraw,     // the same slide, drawn otherwise (blank, overview, mark)
+    Moved,      // another slide: what to decode changed
+    Ended,      // the show is over
+  };
+  enum class Screen { Slide, Black, White };
 
   // A show of count slides, from slide start; decoded[i] says whether
   // slide i is a picture the decoder must prepare (text is set at once).
   Show(std::vector<bool> decoded, std::size_t start);
 
+  std::size_t Count() const { return decoded_.size(); }
   std::size_t Current() const { return current_; }
   // Takes the step; false when it ends the show (Next on the last slide),
   // which leaves the current slide where it was.
   bool Go(Step step);
+
+  // Digits then Enter go to that slide (1-based; past the end: the last).
+  Outcome Digit(int digit);
+  Outcome Press(Key key);
+
+  Screen Shown() const { return screen_; }
+  bool InOverview() const { return overview_; }
+  std::size_t Mark() const { return mark_; }  // the overview's marked slide
+  // Up and Down in the overview move the mark by a row of this many.
+  void SetOverviewColumns(std::size_t columns) { columns_ = columns == 0 ? 1 : columns; }
 
   // The pictures to have decoded, most urgent first: the current slide,
   // then the next and the previous one.
   std::vector<std::size_t> Wanted() const;
 
  private:
+  Outcome TakeStep(Step step);
+  Outcome OverviewKey(Key key);
+  Outcome MoveMark(std::size_t to);
+
   std::vector<bool> decoded_;
   std::size_t current_;
+  Screen screen_ = Screen::Slide;
+  bool overview_ = false;
+  std::size_t mark_ = 0;
+  std::size_t columns_ = 1;
+  std::size_t typed_ = 0;  // the number being typed, 0: none
+  bool typing_ = false;
 };
 
 }  // namespace turv::player
