@@ -161,13 +161,12 @@ int PlayerWindow::Run() {
 }
 
 bool PlayerWindow::TakeKey(const MSG& message) {
-  if (message.message != WM_KEYDOWN || show_ || window_ == nullptr ||
-      (message.hwnd != window_ && !::IsChild(window_, message.hwnd))) {
-    return false;
-  }
+  if (message.message != WM_KEYDOWN || window_ == nullptr) return false;
   // Reached from the message loop, not the window procedure: failures are
   // reported here, as the procedure reports its own.
   try {
+    if (show_) return show_->TakeKey(message);  // the show's and the console's keys
+    if (message.hwnd != window_ && !::IsChild(window_, message.hwnd)) return false;
     return BrowsingKey(message.wParam);
   } catch (...) {
     ReportError(window_, std::current_exception());
@@ -180,6 +179,9 @@ bool PlayerWindow::BrowsingKey(WPARAM key) {
   switch (key) {
     case VK_F5:
       StartShow(::GetKeyState(VK_SHIFT) < 0 ? selected_ : 0);
+      return true;
+    case 'P':
+      Rehearse();
       return true;
     case VK_DOWN:
       if (selected_ + 1 < count) Select(static_cast<int>(selected_ + 1));
@@ -403,8 +405,17 @@ void PlayerWindow::Paint() {
 
 void PlayerWindow::StartShow(std::size_t from) {
   ShowHost& host = *this;
-  show_ = std::make_unique<ShowWindow>(instance_, window_, kShowEnded, host, presentation_,
-                                       pictures_, from);
+  show_ =
+      std::make_unique<ShowWindow>(instance_, window_, kShowEnded, host, presentation_, pictures_,
+                                   from, ShowOptions{lastShowMonitor_, false, notes_});
+  WantNow();
+}
+
+void PlayerWindow::Rehearse() {
+  ShowHost& host = *this;
+  show_ =
+      std::make_unique<ShowWindow>(instance_, window_, kShowEnded, host, presentation_, pictures_,
+                                   selected_, ShowOptions{lastShowMonitor_, true, notes_});
   WantNow();
 }
 
@@ -413,6 +424,7 @@ void PlayerWindow::ShowMoved() {
 }
 
 void PlayerWindow::EndShow(std::size_t at) {
+  if (show_) lastShowMonitor_ = show_->ShowMonitor();
   show_.reset();
   Select(static_cast<int>(at));
   ::SetForegroundWindow(window_);

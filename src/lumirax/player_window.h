@@ -53,6 +53,7 @@ class PlayerWindow : private ShowHost {
   void WantNow();
   void SlidesArrived();
   void StartShow(std::size_t from);
+  void Rehearse();  // P: the console alone in the window
   void EndShow(std::size_t at);
 
   // ShowHost
@@ -81,6 +82,8 @@ class PlayerWindow : private ShowHost {
   std::vector<Slide> slides_;   // decoded, and still wanted
   std::unique_ptr<SlideWorker> worker_;
   std::unique_ptr<ShowWindow> show_;
+  std::u16string lastShowMonitor_;
+  std::vector<std::u16string> notes_;  // the presenter's notes per entry
 };
 
 }  // namespace turv::player

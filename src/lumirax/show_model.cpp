@@ -150,4 +150,30 @@ std::vector<std::size_t> Show::Wanted() const {
   return wanted;
 }
 
+void Stopwatch::Toggle(std::uint64_t now) {
+  if (paused_) {
+    since_ = now;
+  } else {
+    kept_ += now - since_;
+  }
+  paused_ = !paused_;
+}
+
+void Stopwatch::Reset(std::uint64_t now) {
+  kept_ = 0;
+  since_ = now;
+}
+
+std::u16string MinutesSeconds(std::uint64_t milliseconds) {
+  const std::uint64_t seconds = milliseconds / 1000;
+  std::u16string text;
+  for (std::uint64_t minutes = seconds / 60; minutes > 0 || text.size() < 2; minutes /= 10) {
+    text.insert(text.begin(), static_cast<char16_t>(u'0' + minutes % 10));
+  }
+  text += u':';
+  text += static_cast<char16_t>(u'0' + seconds % 60 / 10);
+  text += static_cast<char16_t>(u'0' + seconds % 10);
+  return text;
+}
+
 }  // namespace turv::player

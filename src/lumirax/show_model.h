@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
 #include <vector>
 
 namespace turv::player {
@@ -42,6 +44,7 @@ class Show {
   Show(std::vector<bool> decoded, std::size_t start);
 
   std::size_t Count() const { return decoded_.size(); }
+  bool Decodes(std::size_t index) const { return index < decoded_.size() && decoded_[index]; }
   std::size_t Current() const { return current_; }
   // Takes the step; false when it ends the show (Next on the last slide),
   // which leaves the current slide where it was.
@@ -75,5 +78,26 @@ class Show {
   std::size_t typed_ = 0;  // the number being typed, 0: none
   bool typing_ = false;
 };
+
+// The time since the show began, as the console shows it; it can be paused
+// and set back to zero. Times are a monotonic clock's milliseconds.
+class Stopwatch {
+ public:
+  explicit Stopwatch(std::uint64_t now) : since_(now) {}
+  std::uint64_t Elapsed(std::uint64_t now) const {
+    return paused_ ? kept_ : kept_ + (now - since_);
+  }
+  bool Paused() const { return paused_; }
+  void Toggle(std::uint64_t now);
+  void Reset(std::uint64_t now);
+
+ private:
+  std::uint64_t since_;     // running: when it last started
+  std::uint64_t kept_ = 0;  // what ran before
+  bool paused_ = false;
+};
+
+// "mm:ss" (minutes past 99 as they come).
+std::u16string MinutesSeconds(std::uint64_t milliseconds);
 
 }  // namespace turv::player

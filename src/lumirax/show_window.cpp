@@ -38,6 +38,43 @@ int DrawTextIn(HDC dc, const std::u16string& text, const win32::GdiObject& font,
   return height;
 }
 
+RECT RectOf(const Monitor& monitor) {
+  return {monitor.left, monitor.top, monitor.right, monitor.bottom};
+}
+
+BOOL CALLBACK AddMonitor(HMONITOR handle, HDC, LPRECT, LPARAM list) {
+  MONITORINFOEXW info{};
+  info.cbSize = sizeof info;
+  if (::GetMonitorInfoW(handle, &info)) {
+    const RECT& r = info.rcMonitor;
+    reinterpret_cast<std::vector<Monitor>*>(list)->push_back(
+        {Utf16(info.szDevice), r.left, r.top, r.right, r.bottom});
+  }
+  return TRUE;
+}
+
+std::vector<Monitor> Monitors() {
+  std::vector<Monitor> monitors;
+  ::EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
+  return monitors;
+}
+
+std::u16string MonitorOf(HWND window) {
+  MONITORINFOEXW info{};
+  info.cbSize = sizeof info;
+  if (!::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &info)) return {};
+  return Utf16(info.szDevice);
+}
+
+RECT ScreenRect(const std::vector<Monitor>& monitors, const std::u16string& name) {
+  if (const Monitor* monitor = FindMonitor(monitors, name)) return RectOf(*monitor);
+  return {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+}
+
+bool Pressed(int key) {
+  return ::GetKeyState(key) < 0;
+}
+
 }  // namespace
 
 void DrawPixels(HDC dc, const Pixels& pixels, int left, int top) {
@@ -56,12 +93,15 @@ void DrawPixels(HDC dc, const Pixels& pixels, int left, int top) {
 
 ShowWindow::ShowWindow(HINSTANCE instance, HWND owner, UINT endMessage, ShowHost& host,
                        const Presentation& presentation, std::vector<bool> pictures,
-                       std::size_t start)
+                       std::size_t start, ShowOptions options)
     : owner_(owner),
       endMessage_(endMessage),
       host_(host),
       presentation_(presentation),
-      show_(std::move(pictures), start) {
+      show_(std::move(pictures), start),
+      instance_(instance),
+      options_(std::move(options)),
+      rehearsing_(options_.rehearse) {
   const std::wstring className = Wide(FromCp1252(kShowClass));
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
@@ -72,16 +112,14 @@ ShowWindow::ShowWindow(HINSTANCE instance, HWND owner, UINT endMessage, ShowHost
   windowClass.lpszClassName = className.c_str();
   ::RegisterClassExW(&windowClass);  // a second show finds it registered
 
-  MONITORINFO monitor{};
-  monitor.cbSize = sizeof monitor;
-  if (!::GetMonitorInfoW(::MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor)) {
-    monitor.rcMonitor = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-  }
-  const RECT& screen = monitor.rcMonitor;
+  const std::vector<Monitor> monitors = Monitors();
+  screens_ = PlanScreens(monitors, MonitorOf(owner), options_.lastMonitor);
+  const RECT screen = ScreenRect(monitors, screens_.show);
   size_ = {screen.right - screen.left, screen.bottom - screen.top};
   captionFont_ = Font(std::max(20, size_.height / 12), FW_SEMIBOLD);
   hintFont_ = Font(std::max(12, size_.height / 36), FW_NORMAL);
 
+  show_.SetOverviewColumns(static_cast<std::size_t>(OverviewGrid().columns));
   view_ = PrepareView(presentation_, show_.Current());
   FitText();
   ::CreateWindowExW(0, className.c_str(), L"", WS_POPUP | WS_CLIPCHILDREN, screen.left, screen.top,
@@ -89,12 +127,24 @@ ShowWindow::ShowWindow(HINSTANCE instance, HWND owner, UINT endMessage, ShowHost
   if (window_ == nullptr) {
     throw PlayerError(std::u16string(text::kNoWindow) + SystemMessage(::GetLastError()) + u".");
   }
+  if (rehearsing_) {
+    // To rehearse: the console alone where the browsing window is.
+    RECT over;
+    ::GetWindowRect(owner, &over);
+    console_ = std::make_unique<ConsoleWindow>(instance, owner, AsConsoleHost(), presentation_,
+                                               options_.notes, over);
+    console_->Update(show_);
+    console_->Focus();
+    return;
+  }
   ::ShowWindow(window_, SW_SHOW);
+  Apply(screens_);
   ::SetForegroundWindow(window_);
   ::SetFocus(window_);
 }
 
 ShowWindow::~ShowWindow() {
+  console_.reset();
   if (window_ != nullptr) ::DestroyWindow(window_);
 }
 
@@ -104,7 +154,11 @@ void ShowWindow::Report(HWND window, const std::exception_ptr& error) noexcept {
 
 LRESULT ShowWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_DISPLAYCHANGE:
+      ScreensChanged();
+      return 0;
     case WM_KEYDOWN:
+      if (ShowKey(wParam)) return 0;
       switch (wParam) {
         case VK_RETURN:
           if (Opens()) {
@@ -138,7 +192,12 @@ LRESULT ShowWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_LBUTTONDOWN:
-      Go(Show::Step::Next);
+      if (help_) {
+        help_ = false;
+        Redraw();
+        return 0;
+      }
+      Follow(show_.Press(Show::Key::Next));
       return 0;
     case WM_ERASEBKGND:
       return 1;  // the paint covers everything
@@ -157,11 +216,32 @@ SlideRequest ShowWindow::Request(std::size_t index) const {
 
 std::vector<SlideRequest> ShowWindow::Wanted() const {
   std::vector<SlideRequest> wanted;
-  for (const std::size_t index : show_.Wanted()) wanted.push_back(Request(index));
+  if (show_.InOverview()) {
+    // The page on screen, small; the slide that was up stays decoded.
+    const auto [first, count] = OverviewPage(show_, OverviewGrid());
+    for (std::size_t i = first; i < first + count; ++i) {
+      if (show_.Decodes(i)) wanted.push_back(Thumbnail(i));
+    }
+  }
+  for (const std::size_t index : show_.Wanted()) {
+    if (!rehearsing_) wanted.push_back(Request(index));
+  }
+  if (console_) {
+    for (const SlideRequest& request : console_->Wanted(show_)) wanted.push_back(request);
+  }
   return wanted;
 }
 
 bool ShowWindow::Arrived(const SlideRequest& request) {
+  if (console_ && console_->Arrived(request)) return true;
+  if (show_.InOverview()) {
+    const auto [first, count] = OverviewPage(show_, OverviewGrid());
+    if (request.index >= first && request.index < first + count &&
+        request == Thumbnail(request.index)) {
+      Redraw();
+      return true;
+    }
+  }
   if (request != Request(show_.Current())) return false;
   if (window_ != nullptr) ::InvalidateRect(window_, nullptr, FALSE);
   return true;
@@ -205,6 +285,7 @@ void ShowWindow::Moved() {
   FitText();
   host_.ShowMoved();
   ::InvalidateRect(window_, nullptr, FALSE);
+  if (console_) console_->Update(show_);
 }
 
 void ShowWindow::End() {
@@ -259,10 +340,260 @@ void ShowWindow::Paint() {
     if (!problem.empty()) at.top += DrawTextIn(dc, problem, hintFont_, kGrey, at, DT_CENTER);
     DrawTextIn(dc, std::u16string(text::kShowOpenHint), hintFont_, kGrey, at, DT_CENTER);
   }
+  PaintOver(dc);
   ::BitBlt(target, 0, 0, size_.width, size_.height, dc, 0, 0, SRCCOPY);
   ::SelectObject(dc, oldCanvas);
   ::DeleteDC(dc);
   ::EndPaint(window_, &paint);
+}
+
+bool ShowWindow::TakeKey(const MSG& message) {
+  const auto within = [&](HWND window) {
+    return window != nullptr && (message.hwnd == window || ::IsChild(window, message.hwnd));
+  };
+  if (message.message != WM_KEYDOWN) return false;
+  if (!within(window_) && !(console_ && within(console_->Window()))) return false;
+  ShowKey(message.wParam);
+  return true;  // no other key reaches the show's windows
+}
+
+// The keys of presenters and clickers, the same in the show and the console.
+bool ShowWindow::ShowKey(WPARAM key) {
+  if (ended_) return true;
+  if (key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU) return false;
+  if (help_) {  // any key only takes the help away
+    help_ = false;
+    Redraw();
+    return true;
+  }
+  if (Pressed(VK_CONTROL)) {
+    const bool more = key == VK_OEM_PLUS || key == VK_ADD;
+    if ((more || key == VK_OEM_MINUS || key == VK_SUBTRACT) && console_) {
+      console_->Zoom(more ? 1 : -1);
+    }
+    return true;
+  }
+  if (key >= '0' && key <= '9') return show_.Digit(static_cast<int>(key - '0')), true;
+  if (key >= VK_NUMPAD0 && key <= VK_NUMPAD9) {
+    return show_.Digit(static_cast<int>(key - VK_NUMPAD0)), true;
+  }
+  using Key = Show::Key;
+  switch (key) {
+    case VK_F1:
+      help_ = true;
+      Redraw();
+      return true;
+    case VK_F5:  // a clicker's start button: into the show, or nothing
+      if (rehearsing_) Reveal();
+      return true;
+    case 'S':
+      Apply(Swap(screens_));
+      return true;
+    case 'T':
+      if (console_) console_->ToggleTime();
+      return true;
+    case 'Z':
+      if (console_) console_->ResetTime();
+      return true;
+    case 'B':
+    case VK_OEM_PERIOD:
+    case VK_DECIMAL:
+      Follow(show_.Press(Key::Black));
+      return true;
+    case 'W':
+    case VK_OEM_COMMA:
+      Follow(show_.Press(Key::White));
+      return true;
+    case VK_TAB:
+      Follow(show_.Press(Key::Overview));
+      return true;
+    case VK_RETURN: {
+      const Show::Outcome outcome = show_.Press(Key::Enter);
+      if (outcome != Show::Outcome::Unhandled) {
+        Follow(outcome);
+      } else if (Opens()) {
+        host_.OpenEntry(show_.Current());
+      } else {
+        Follow(show_.Press(Key::Next));
+      }
+      return true;
+    }
+    case VK_ESCAPE:
+      Follow(show_.Press(Key::Escape));
+      return true;
+    case VK_NEXT:
+    case VK_SPACE:
+      Follow(show_.Press(Key::Next));
+      return true;
+    case VK_PRIOR:
+    case VK_BACK:
+      Follow(show_.Press(Key::Previous));
+      return true;
+    case VK_HOME:
+      Follow(show_.Press(Key::First));
+      return true;
+    case VK_END:
+      Follow(show_.Press(Key::Last));
+      return true;
+    case VK_LEFT:
+      Follow(show_.Press(Key::Left));
+      return true;
+    case VK_RIGHT:
+      Follow(show_.Press(Key::Right));
+      return true;
+    case VK_UP:
+      Follow(show_.Press(Key::Up));
+      return true;
+    case VK_DOWN:
+      Follow(show_.Press(Key::Down));
+      return true;
+    default:
+      return false;
+  }
+}
+
+void ShowWindow::Follow(Show::Outcome outcome) {
+  switch (outcome) {
+    case Show::Outcome::Unhandled:
+    case Show::Outcome::Kept:
+      return;
+    case Show::Outcome::Redraw:
+      host_.ShowMoved();  // the overview wants its pictures, or no longer
+      Redraw();
+      return;
+    case Show::Outcome::Moved:
+      Moved();
+      return;
+    case Show::Outcome::Ended:
+      End();
+      return;
+  }
+}
+
+void ShowWindow::Redraw() {
+  if (window_ != nullptr) ::InvalidateRect(window_, nullptr, FALSE);
+  if (console_) console_->Update(show_);
+}
+
+void ShowWindow::Apply(const Screens& screens) {
+  const std::vector<Monitor> monitors = Monitors();
+  screens_ = screens;
+  if (rehearsing_) return;
+  Resize(ScreenRect(monitors, screens_.show));
+  if (screens_.console.empty()) {
+    console_.reset();
+  } else {
+    const RECT area = ScreenRect(monitors, screens_.console);
+    if (console_) {
+      console_->Place(area);
+    } else {
+      console_ = std::make_unique<ConsoleWindow>(instance_, owner_, AsConsoleHost(), presentation_,
+                                                 options_.notes, area);
+    }
+    console_->Update(show_);
+  }
+  host_.ShowMoved();
+}
+
+void ShowWindow::Resize(const RECT& screen) {
+  const Size size{screen.right - screen.left, screen.bottom - screen.top};
+  ::SetWindowPos(window_, HWND_TOP, screen.left, screen.top, size.width, size.height,
+                 SWP_NOACTIVATE);
+  if (size == size_) return;
+  size_ = size;
+  captionFont_ = Font(std::max(20, size_.height / 12), FW_SEMIBOLD);
+  hintFont_ = Font(std::max(12, size_.height / 36), FW_NORMAL);
+  FitText();
+  ::InvalidateRect(window_, nullptr, FALSE);
+}
+
+void ShowWindow::Reveal() {
+  rehearsing_ = false;
+  const std::vector<Monitor> monitors = Monitors();
+  const Screens screens = PlanScreens(monitors, MonitorOf(owner_), options_.lastMonitor);
+  ::ShowWindow(window_, SW_SHOW);
+  Apply(screens);
+  ::SetForegroundWindow(window_);
+  ::SetFocus(window_);
+}
+
+void ShowWindow::ScreensChanged() {
+  if (ended_) return;
+  if (rehearsing_) return;
+  Apply(Replan(screens_, Monitors()));
+}
+
+bool ShowWindow::ConsoleKey(WPARAM key) {
+  MSG message{};
+  message.hwnd = window_;
+  message.message = WM_KEYDOWN;
+  message.wParam = key;
+  return TakeKey(message);
+}
+
+const Slide* ShowWindow::Decoded(const SlideRequest& request) const {
+  return host_.Decoded(request);
+}
+
+Grid ShowWindow::OverviewGrid() const {
+  return Grid::Over(size_, show_.Count());
+}
+
+SlideRequest ShowWindow::Thumbnail(std::size_t index) const {
+  const Grid grid = OverviewGrid();
+  const int pad = std::max(3, grid.cell.height / 20) * 2;
+  return {index, {grid.cell.width - 2 * pad, grid.cell.height - 2 * pad}, 0x000000};
+}
+
+std::vector<const Slide*> ShowWindow::OverviewPictures() const {
+  std::vector<const Slide*> pictures;
+  const auto [first, count] = OverviewPage(show_, OverviewGrid());
+  for (std::size_t i = first; i < first + count; ++i) {
+    pictures.push_back(show_.Decodes(i) ? host_.Decoded(Thumbnail(i)) : nullptr);
+  }
+  return pictures;
+}
+
+std::vector<std::u16string> ShowWindow::OverviewLabels() const {
+  std::vector<std::u16string> labels;
+  const auto [first, count] = OverviewPage(show_, OverviewGrid());
+  for (std::size_t i = first; i < first + count; ++i) {
+    labels.push_back(ListText(presentation_.Entries()[i]));
+  }
+  return labels;
+}
+
+void ShowWindow::PaintOverview(HDC dc, RECT area) const {
+  DrawOverview(dc, area, show_, OverviewGrid(), OverviewPictures(), OverviewLabels());
+}
+
+void ShowWindow::PaintOver(HDC dc) {
+  const RECT all{0, 0, size_.width, size_.height};
+  if (show_.InOverview()) {
+    ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+    PaintOverview(dc, all);
+  } else if (show_.Shown() != Show::Screen::Slide) {
+    const bool white = show_.Shown() == Show::Screen::White;
+    ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(white ? WHITE_BRUSH : BLACK_BRUSH)));
+  }
+  if (help_) {
+    // The keys in a dark box in the middle, in the hint's type.
+    const RECT box{size_.width / 8, size_.height / 8, size_.width * 7 / 8, size_.height * 7 / 8};
+    const HBRUSH ground = ::CreateSolidBrush(RGB(30, 30, 36));
+    ::FillRect(dc, &box, ground);
+    ::DeleteObject(ground);
+    RECT inner = box;
+    ::InflateRect(&inner, -size_.width / 30, -size_.height / 30);
+    const HGDIOBJ old = ::SelectObject(dc, hintFont_.Get());
+    ::SetTextColor(dc, kWhite);
+    DRAWTEXTPARAMS tabs{};
+    tabs.cbSize = sizeof tabs;
+    tabs.iTabLength = 28;  // in average characters
+    std::wstring help = Wide(text::kShowHelp);
+    ::DrawTextExW(dc, help.data(), static_cast<int>(help.size()), &inner,
+                  DT_LEFT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS, &tabs);
+    ::SelectObject(dc, old);
+  }
 }
 
 }  // namespace turv::player

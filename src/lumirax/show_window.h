@@ -6,10 +6,14 @@
 #include <windows.h>
 
 #include <exception>
+#include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
+#include "lumirax/console_window.h"
 #include "lumirax/player_model.h"
+#include "lumirax/screens.h"
 #include "lumirax/show_model.h"
 #include "lumirax/slide_worker.h"
 #include "win32/handles.h"
@@ -33,12 +37,22 @@ class ShowHost {
   virtual ~ShowHost() = default;
 };
 
-class ShowWindow {
+// How a show starts besides its slide.
+struct ShowOptions {
+  std::u16string lastMonitor;         // the monitor the last show filled, when known
+  bool rehearse = false;              // the console alone over the owner; F5 starts the show
+  std::vector<std::u16string> notes;  // the presenter's notes per entry
+};
+
+class ShowWindow : private ConsoleHost {
  public:
-  // Covers the monitor the owner is on. At the end it posts endMessage to
-  // the owner with the slide shown as wParam; the owner then destroys it.
+  // Covers the monitor the owner is on, or with two monitors or more
+  // another and puts the presenter's console on the owner's. At the end it
+  // posts endMessage to the owner with the slide shown as wParam; the owner
+  // then destroys it.
   ShowWindow(HINSTANCE instance, HWND owner, UINT endMessage, ShowHost& host,
-             const Presentation& presentation, std::vector<bool> pictures, std::size_t start);
+             const Presentation& presentation, std::vector<bool> pictures, std::size_t start,
+             ShowOptions options = {});
   ShowWindow(const ShowWindow&) = delete;
   ShowWindow& operator=(const ShowWindow&) = delete;
   ~ShowWindow();
@@ -47,6 +61,10 @@ class ShowWindow {
   std::vector<SlideRequest> Wanted() const;
   // A decoded slide arrived; true when it is the one on screen.
   bool Arrived(const SlideRequest& request);
+  // A key for the show or its console, from the message loop: true when taken.
+  bool TakeKey(const MSG& message);
+  // The monitor the show fills, for the next show.
+  const std::u16string& ShowMonitor() const { return screens_.show; }
 
  private:
   friend struct win32::OwnerProcedure<ShowWindow>;
@@ -61,6 +79,26 @@ class ShowWindow {
   SlideRequest Request(std::size_t index) const;
   bool Opens() const;  // the current slide is one that Enter opens
 
+  // The presenter's keys, the console and the monitors.
+  bool ShowKey(WPARAM key);
+  void Follow(Show::Outcome outcome);
+  void Redraw();
+  void Apply(const Screens& screens);  // puts the show and the console on their monitors
+  void Resize(const RECT& screen);
+  void Reveal();           // from rehearsing into the show
+  void PaintOver(HDC dc);  // blank, overview and help over the slide
+  Grid OverviewGrid() const;
+  SlideRequest Thumbnail(std::size_t index) const;
+  std::vector<const Slide*> OverviewPictures() const;
+  std::vector<std::u16string> OverviewLabels() const;
+
+  // ConsoleHost
+  ConsoleHost& AsConsoleHost() { return *this; }
+  const Slide* Decoded(const SlideRequest& request) const override;
+  bool ConsoleKey(WPARAM key) override;
+  void ScreensChanged() override;
+  void PaintOverview(HDC dc, RECT area) const override;
+
   HWND owner_;
   UINT endMessage_;
   ShowHost& host_;
@@ -71,6 +109,12 @@ class ShowWindow {
   Size size_;
   win32::GdiObject textFont_, captionFont_, hintFont_;
   bool ended_ = false;
+  HINSTANCE instance_;
+  ShowOptions options_;
+  Screens screens_;
+  bool rehearsing_ = false;
+  bool help_ = false;  // the keys' help over the show, until any key
+  std::unique_ptr<ConsoleWindow> console_;
 };
 
 }  // namespace turv::player

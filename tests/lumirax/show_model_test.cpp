@@ -115,5 +115,23 @@ TEST(Show, NumbersBlankAndTheOverviewTakeThePresentersKeys) {
   EXPECT_EQ(show.Press(Key::Next), Out::Ended);  // past the last, as Right always did
 }
 
+// The console's time: paused time does not count, a reset starts at zero
+// whether running or paused.
+TEST(Stopwatch, CountsOnlyWhileRunning) {
+  Stopwatch watch(1'000);
+  EXPECT_EQ(MinutesSeconds(watch.Elapsed(62'999)), u"01:01");
+  watch.Toggle(62'999);
+  EXPECT_EQ(watch.Elapsed(500'000), 61'999u);
+  watch.Toggle(500'000);
+  EXPECT_EQ(watch.Elapsed(501'000), 62'999u);
+  watch.Reset(501'000);
+  EXPECT_EQ(MinutesSeconds(watch.Elapsed(501'999)), u"00:00");
+  watch.Toggle(502'000);
+  watch.Reset(600'000);
+  EXPECT_TRUE(watch.Paused());
+  EXPECT_EQ(watch.Elapsed(700'000), 0u);
+  EXPECT_EQ(MinutesSeconds(6'000'000), u"100:00");
+}
+
 }  // namespace
 }  // namespace turv::player
