@@ -112,7 +112,7 @@ void DrawOverview(HDC dc, RECT area, const Show& show, const Grid& grid,
                     DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_END_ELLIPSIS);
       }
     }
-    const std::wstring number = std::to_wstring(first + i + 1);
+    const std::wstring number = Wide(FromCp1252(std::to_string(first + i + 1)));
     RECT corner{box.left + pad, box.bottom - height / 6, box.right, box.bottom};
     ::DrawTextW(dc, number.c_str(), static_cast<int>(number.size()), &corner,
                 DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
