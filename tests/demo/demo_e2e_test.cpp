@@ -364,11 +364,21 @@ TEST_F(Demo, PresenterKeysGoToNumbersBlankTheScreenAndShowTheOverview) {
   slides += '"';
   const auto window = Launch(Pack(slides));
   ASSERT_TRUE(window);
-  Press(::GetDlgItem(window->handle, player::kListId), VK_F5);
+  // P: the console alone over the window, to rehearse; F5 there starts the
+  // show, which on one monitor has the screen to itself.
+  Press(::GetDlgItem(window->handle, player::kListId), 'P');
+  const auto console = probe::WaitFor(
+      [](const probe::WindowInfo& w) { return w.visible && w.className == player::kConsoleClass; },
+      10'000);
+  ASSERT_TRUE(console) << "no console";
+  EXPECT_EQ(probe::TextOfW(::GetDlgItem(console->handle, player::kConsoleSlideId)),
+            L"Folie 1 von 9");
+  Press(console->handle, VK_F5);
   const auto found = probe::WaitFor(
       [](const probe::WindowInfo& w) { return w.visible && w.className == player::kShowClass; },
       10'000);
   ASSERT_TRUE(found) << "no show";
+  EXPECT_TRUE(probe::WaitUntil([&] { return !::IsWindow(console->handle); }, 5'000));
   const HWND show = found->handle;
   const int width = ::GetSystemMetrics(SM_CXSCREEN), height = ::GetSystemMetrics(SM_CYSCREEN);
   const int x = width / 2, y = height / 2;
@@ -479,6 +489,19 @@ TEST_F(Demo, TwoMonitorsShowOnTheOtherAndTheConsoleOnTheWindows) {
   Press(console->handle, VK_RIGHT);
   EXPECT_EQ(text(player::kConsoleNotesId), L"b-gruen.JPG");
   EXPECT_EQ(text(player::kConsoleSlideId), L"Folie 2 von 9");
+  ::PostMessageW(console->handle, WM_LBUTTONDOWN, 0, MAKELPARAM(10, 10));  // a stray click
+  Press(console->handle, VK_TAB);
+  EXPECT_EQ(text(player::kConsoleSlideId),
+            L"Folie 2 von 9 \x2013 \xDC"
+            L"bersicht");
+  Press(console->handle, VK_TAB);
+  // S swaps the screens.
+  Press(console->handle, 'S');
+  RECT now;
+  ::GetWindowRect(show->handle, &now);
+  EXPECT_TRUE(::EqualRect(&now, &own.rcMonitor));
+  ::GetWindowRect(console->handle, &now);
+  EXPECT_TRUE(::EqualRect(&now, &other));
   Press(console->handle, VK_ESCAPE);
   EXPECT_TRUE(probe::WaitUntil(
       [&] { return !::IsWindow(show->handle) && !::IsWindow(console->handle); }, 10'000));
