@@ -150,7 +150,7 @@ ConsoleWindow::ConsoleWindow(HINSTANCE instance, HWND owner, ConsoleHost& host,
   // Static texts are read by screen readers; none takes the focus from
   // the console, so that every key reaches the show.
   slide_ = Add(L"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_CENTERIMAGE, kConsoleSlideId);
-  elapsed_ = Add(L"STATIC", SS_CENTER | SS_NOPREFIX | SS_CENTERIMAGE, kConsoleElapsedId);
+  elapsed_ = Add(L"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_CENTERIMAGE, kConsoleElapsedId);
   clock_ = Add(L"STATIC", SS_RIGHT | SS_NOPREFIX | SS_CENTERIMAGE, kConsoleClockId);
   pause_ = Add(L"BUTTON", BS_PUSHBUTTON, kConsolePauseId);
   reset_ = Add(L"BUTTON", BS_PUSHBUTTON, kConsoleResetId);
@@ -198,8 +198,8 @@ void ConsoleWindow::Layout() {
   const int width = client.right, height = client.bottom;
   const int margin = std::max(6, height / 60);
   const int bar = std::max(28, height / 14);
-  textFont_ = Font(std::max(12, bar * 2 / 5), FW_NORMAL);
-  bigFont_ = Font(std::max(14, bar * 3 / 5), FW_SEMIBOLD);
+  textFont_ = Font(std::clamp(bar / 3, 12, width / 64 + 1), FW_NORMAL);
+  bigFont_ = Font(std::clamp(bar * 2 / 5, 14, width / 56 + 1), FW_SEMIBOLD);
   if (notesHeight_ == 0) notesHeight_ = std::max(14, height / 32);
   for (HWND control : {slide_, elapsed_, clock_}) {
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(bigFont_.Get()), FALSE);
@@ -209,15 +209,16 @@ void ConsoleWindow::Layout() {
   }
   SetNotesFont();
 
-  const int quarter = (width - 2 * margin) / 4;
-  const int button = std::max(60, quarter / 2 - margin);
-  ::MoveWindow(slide_, margin, margin, quarter, bar, TRUE);
-  ::MoveWindow(elapsed_, margin + quarter, margin, quarter, bar, TRUE);
-  ::MoveWindow(pause_, margin + 2 * quarter, margin + bar / 6, button, bar * 2 / 3, TRUE);
-  ::MoveWindow(reset_, margin + 2 * quarter + button + margin, margin + bar / 6, button,
-               bar * 2 / 3, TRUE);
-  ::MoveWindow(clock_, margin + 3 * quarter, margin, quarter, bar, TRUE);
-
+  // The bar: the slide, the time and its buttons, the clock.
+  const int inner = width - 2 * margin;
+  const int columns[] = {inner * 28 / 100, inner * 24 / 100, inner * 14 / 100, inner * 16 / 100};
+  int x = margin;
+  ::MoveWindow(slide_, x, margin, columns[0], bar, TRUE);
+  ::MoveWindow(elapsed_, x += columns[0], margin, columns[1], bar, TRUE);
+  ::MoveWindow(pause_, x += columns[1], margin + bar / 6, columns[2] - margin, bar * 2 / 3, TRUE);
+  ::MoveWindow(reset_, x += columns[2], margin + bar / 6, columns[3] - margin, bar * 2 / 3, TRUE);
+  x += columns[3];
+  ::MoveWindow(clock_, x, margin, width - margin - x, bar, TRUE);
   const int top = 2 * margin + bar;
   const int split = margin + (width - 2 * margin) * 3 / 5;
   currentArea_ = {margin, top, split, height - margin};
@@ -236,6 +237,11 @@ void ConsoleWindow::Update(const Show& show) {
   show_ = &show;
   const std::size_t current = show.Current();
   const auto& entries = presentation_.Entries();
+  if (viewed_ != current) {
+    viewed_ = current;
+    currentView_ = PrepareView(presentation_, current);
+    nextView_ = current + 1 < entries.size() ? PrepareView(presentation_, current + 1) : View{};
+  }
   std::u16string slide =
       std::u16string(text::kConsoleSlide) + FromCp1252(std::to_string(current + 1)) +
       std::u16string(text::kConsoleOf) + FromCp1252(std::to_string(entries.size()));
@@ -361,6 +367,34 @@ LRESULT ConsoleWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   return ::DefWindowProcW(window_, message, wParam, lParam);
 }
 
+void ConsoleWindow::PaintSlide(HDC dc, std::size_t index, const RECT& area, const View& view) {
+  if (view.kind == Kind::Picture) {
+    const Slide* slide = host_.Decoded(Request(index, area));
+    if (slide == nullptr) return;  // on its way
+    if (slide->problem.empty()) {
+      StretchPixels(dc, slide->pixels, area);
+      return;
+    }
+  }
+  // Text on a black page of the slide's proportions.
+  const int width = area.right - area.left, height = area.bottom - area.top;
+  const int pageHeight = std::min(height, width * 9 / 16);
+  const RECT page{area.left, area.top + (height - pageHeight) / 2, area.right,
+                  area.top + (height + pageHeight) / 2};
+  ::FillRect(dc, &page, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+  const std::wstring text =
+      Wide(view.kind == Kind::Text ? view.text : ListText(presentation_.Entries()[index]));
+  RECT inner = page;
+  ::InflateRect(&inner, -width / 16, -pageHeight / 12);
+  const win32::GdiObject font = Font(std::max(10, pageHeight / 18), FW_NORMAL);
+  const HGDIOBJ old = ::SelectObject(dc, font.Get());
+  ::SetBkMode(dc, TRANSPARENT);
+  ::SetTextColor(dc, kInk);
+  ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &inner,
+              DT_LEFT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS | DT_END_ELLIPSIS);
+  ::SelectObject(dc, old);
+}
+
 void ConsoleWindow::Paint() {
   PAINTSTRUCT paint;
   HDC dc = ::BeginPaint(window_, &paint);
@@ -371,18 +405,10 @@ void ConsoleWindow::Paint() {
     const std::size_t current = show_->Current();
     if (show_->InOverview()) {
       host_.PaintOverview(dc, currentArea_);
-    } else if (const Slide* slide = host_.Decoded(Request(current, currentArea_));
-               slide != nullptr && slide->problem.empty()) {
-      StretchPixels(dc, slide->pixels, currentArea_);
     } else {
-      ::FillRect(dc, &currentArea_, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+      PaintSlide(dc, current, currentArea_, currentView_);
     }
-    if (const Slide* slide = host_.Decoded(Request(current + 1, nextArea_));
-        slide != nullptr && slide->problem.empty()) {
-      StretchPixels(dc, slide->pixels, nextArea_);
-    } else if (current + 1 < show_->Count()) {
-      ::FillRect(dc, &nextArea_, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
-    }
+    if (current + 1 < show_->Count()) PaintSlide(dc, current + 1, nextArea_, nextView_);
   }
   ::EndPaint(window_, &paint);
 }

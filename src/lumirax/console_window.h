@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -81,6 +82,8 @@ class ConsoleWindow {
   void SetNotesFont();
   SlideRequest Request(std::size_t index, const RECT& area) const;
   HWND Add(const wchar_t* type, DWORD style, int id);
+  // A slide in a box: its picture, or its text (a text entry's, else its caption).
+  void PaintSlide(HDC dc, std::size_t index, const RECT& area, const View& view);
 
   ConsoleHost& host_;
   const Presentation& presentation_;
@@ -90,6 +93,8 @@ class ConsoleWindow {
   HWND slide_ = nullptr, elapsed_ = nullptr, clock_ = nullptr, notesBox_ = nullptr, next_ = nullptr,
        pause_ = nullptr, reset_ = nullptr;
   RECT currentArea_{}, nextArea_{};
+  std::size_t viewed_ = SIZE_MAX;  // the slide the views below were made for
+  View currentView_, nextView_;
   win32::GdiObject textFont_, bigFont_, notesFont_;
   win32::GdiObject background_;
   int notesHeight_ = 0;  // pixels
