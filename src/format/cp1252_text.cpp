@@ -119,6 +119,13 @@ std::string ToCp1252(std::string_view utf8) {
   return out;
 }
 
+bool IsUtf8(std::string_view text) {
+  for (std::size_t at = 0; at < text.size();) {
+    if (!TryDecode(text, at)) return false;
+  }
+  return true;
+}
+
 bool IsControl(char cp1252) {
   const char32_t c = Cp1252CodePoint(static_cast<std::uint8_t>(cp1252));
   return c < 0x20 || (c >= 0x7F && c < 0xA0);

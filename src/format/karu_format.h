@@ -130,6 +130,8 @@ std::string ToCp1252(std::string_view utf8);
 // The Unicode character of one Windows-1252 byte.
 char32_t Cp1252CodePoint(std::uint8_t byte);
 std::string ToUtf8(std::string_view cp1252);
+// Whether the text is well-formed UTF-8 (no overlong forms, no surrogates).
+bool IsUtf8(std::string_view text);
 
 // Text fit for a terminal: UTF-8 with every control character escaped (C0
 // and DEL as \xNN, C1 as \u00NN), the bidirectional embeddings, overrides

@@ -44,6 +44,7 @@ struct SlideSettings {
   std::optional<int> volume;                  // 0-100
   std::vector<std::string> notes;             // UTF-8, a line each
   int line = 0;                               // the section's line
+  int soundLine = 0;                          // the Sound= line, 0 without one
   friend bool operator==(const SlideSettings&, const SlideSettings&) = default;
 };
 
@@ -56,6 +57,7 @@ struct ShowSettings {
   std::optional<int> musicVolume;
   std::uint32_t fadeMilliseconds = 0;
   std::vector<SlideSettings> slides;  // in file order
+  int musicLine = 0;                  // the Music= line, 0 without one
 
   // The section of an entry, compared as Windows compares file names.
   const SlideSettings* Slide(std::string_view cp1252Entry) const;
@@ -64,19 +66,19 @@ struct ShowSettings {
 
 // What is wrong with a line, for callers that word it in their own language.
 enum class ShowFault {
-  TooLarge,       // the file is over kShowSettingsMax (line 0)
-  NotUtf8,        // the line is no UTF-8
-  NotWindows1252, // a name Windows-1252 cannot hold
-  Syntax,         // neither [section], key=value, comment nor blank
+  TooLarge,        // the file is over kShowSettingsMax (line 0)
+  NotUtf8,         // the line is no UTF-8
+  NotWindows1252,  // a name Windows-1252 cannot hold
+  Syntax,          // neither [section], key=value, comment nor blank
   KeyOutsideSection,
   UnknownKey,
   BadNumber,
   OutOfRange,
   BadYesNo,
-  BadStart,       // Start= other than show or list
+  BadStart,  // Start= other than show or list
   SectionTwice,
-  NoSuchEntry,    // a section, Sound= or Music= naming no packed entry
-  NotAudio,       // Sound= or Music= naming an entry that is no audio file
+  NoSuchEntry,  // a section, Sound= or Music= naming no packed entry
+  NotAudio,     // Sound= or Music= naming an entry that is no audio file
 };
 
 struct ShowProblem {
@@ -89,9 +91,12 @@ struct ShowProblem {
 // English, for the packer: "line 7: unknown key \"Secnds\"" (detail escaped
 // as everything printed is).
 std::string Describe(const ShowProblem& problem);
+// The same without the line, for callers that name file and line their own
+// way ("show.ini:7: unknown key ...").
+std::string DescribeFault(const ShowProblem& problem);
 
 struct ShowParse {
-  ShowSettings settings;  // what the good lines say
+  ShowSettings settings;              // what the good lines say
   std::vector<ShowProblem> problems;  // every bad line, in line order
 };
 

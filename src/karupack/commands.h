@@ -18,6 +18,8 @@ struct PackOptions {
   std::filesystem::path output;
   std::optional<std::filesystem::path> launcher;
   std::optional<std::filesystem::path> captions;
+  // The show's settings, packed last as the entry "show.ini".
+  std::optional<std::filesystem::path> show;
   bool quiet = false;
   std::vector<std::filesystem::path> inputs;
   // A symbolic link inside a folder to pack is packed as the file it

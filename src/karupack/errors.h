@@ -20,6 +20,9 @@ class Failure : public std::runtime_error {
  public:
   Failure(const std::filesystem::path& file, const std::string& reason)
       : std::runtime_error(Utf8(file) + ": " + reason) {}
+  // FILE:LINE: reason, as compilers name a line.
+  Failure(const std::filesystem::path& file, int line, const std::string& reason)
+      : std::runtime_error(Utf8(file) + ":" + std::to_string(line) + ": " + reason) {}
 };
 
 class Interrupted : public std::runtime_error {

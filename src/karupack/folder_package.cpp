@@ -39,6 +39,7 @@ PackOptions FolderPackOptions(const fs::path& folder, const fs::path& output) {
   options.icon = inside(kIconFile);
   if (const auto info = inside(kInfoFile)) options.info = ReadInfoFile(*info);
   options.player = inside(kPlayerFile);
+  options.show = inside(kShowFile);
   return options;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "format/show_settings.h"
 #include "karupack/commands.h"
 
 namespace turv::karupack {
@@ -18,6 +19,7 @@ inline constexpr std::string_view kCaptionsFile = "captions.txt";  // as -c
 inline constexpr std::string_view kIconFile = "icon.ico";          // as --icon
 inline constexpr std::string_view kInfoFile = "info.txt";          // --info lines, one a line
 inline constexpr std::string_view kPlayerFile = "lumirax.exe";     // the package's player
+inline constexpr std::string_view kShowFile = format::kShowSettingsName;  // as --show
 
 // The folder as an absolute path with a name (no trailing separator);
 // Failure for a drive's root, which gives no name to pack into.

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "format/karu_format.h"
+#include "format/show_settings.h"
 #include "karupack/branding.h"
 #include "karupack/commands.h"
 #include "karupack/errors.h"
@@ -141,6 +142,35 @@ std::string DescribeChecksum(Region& region) {
   return text;
 }
 
+// The show's settings as list and verify show them: what they set, or what
+// is wrong with them. A package of an older packer may carry a show.ini
+// never checked: it is reported, not refused, as the player then runs the
+// show by hand.
+std::optional<std::string> DescribeShow(Region& region) {
+  const auto show = std::find_if(region.entries.begin(), region.entries.end(), [](const auto& e) {
+    return format::FoldCase(e.name) == format::kShowSettingsName;
+  });
+  if (show == region.entries.end()) return std::nullopt;
+  format::ShowParse parse;
+  const auto size = static_cast<std::uint64_t>(show->size);
+  if (size > format::kShowSettingsMax) {
+    parse.problems.push_back({0, format::ShowFault::TooLarge, std::to_string(size)});
+  } else {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    InputSource(region.file).Read(region.start + static_cast<std::uint64_t>(show->position), bytes);
+    parse = format::ParseShowSettings(
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    std::vector<std::string> names;
+    for (const format::Entry& e : region.entries) names.push_back(e.name);
+    format::CheckShowEntries(parse, names);
+  }
+  const std::string label = Cell(show->name) + ": ";
+  if (parse.problems.empty())
+    return label + "the show's settings: " + format::ShowSummary(parse.settings);
+  return label + "show settings the player cannot use (it runs by hand): " +
+         format::Describe(parse.problems.front());
+}
+
 }  // namespace
 
 void List(const fs::path& input, std::ostream& out) {
@@ -165,6 +195,7 @@ void List(const fs::path& input, std::ostream& out) {
     line.erase(line.find_last_not_of(' ') + 1);
     out << line << "\n";
   }
+  if (const auto show = DescribeShow(region)) out << *show << "\n";
   if (region.launcher) DescribeLauncher(region.file, *region.launcher, out, "", false);
 }
 
@@ -220,11 +251,13 @@ void Verify(const fs::path& package, std::ostream& out) {
   DescribeLauncher(region.file, *region.launcher, launcher, "  ", true);
   const auto signature = CheckSignature(region.file, region.start + end);
   const std::string checksum = DescribeChecksum(region);
+  const auto show = DescribeShow(region);
   out << ShownPath(package) << ": OK: sealed launcher of " << region.start << " bytes, "
       << region.entries.size() << " files, " << end - format::kDirectorySize << " bytes of data";
   if (end < region.size) out << ", " << region.size - end << " bytes after the last file";
   out << "\n"
       << launcher.str() << "  " << checksum << "\n  " << signature.value_or("not signed") << "\n";
+  if (show) out << "  " << *show << "\n";
 }
 
 }  // namespace turv::karupack

@@ -25,9 +25,9 @@ constexpr const char* kOverview =
     "the files' data appended.\n"
     "\n"
     "commands:\n"
-    "  pack -o OUT.exe [-l LAUNCHER] [-c CAPTIONS] [--icon FILE.ico]\n"
-    "       [--info KEY=VALUE]... [--player FILE.exe] [--follow-links] [--quiet]\n"
-    "       FILE|DIR...\n"
+    "  pack -o OUT.exe [-l LAUNCHER] [-c CAPTIONS] [--show SHOW.ini]\n"
+    "       [--icon FILE.ico] [--info KEY=VALUE]... [--player FILE.exe]\n"
+    "       [--follow-links] [--quiet] FILE|DIR...\n"
     "  pack -o OUT.exe --folder-settings [-l LAUNCHER] [--follow-links] [--quiet] DIR\n"
     "  list PACKAGE|DATAFILE\n"
     "  extract PACKAGE|DATAFILE -C DIR\n"
@@ -43,9 +43,9 @@ constexpr const char* kOverview =
     "packing guide).\n";
 
 constexpr const char* kPackHelp =
-    "usage: karupack pack -o OUT.exe [-l LAUNCHER] [-c CAPTIONS] [--icon FILE.ico]\n"
-    "                     [--info KEY=VALUE]... [--player FILE.exe] [--follow-links]\n"
-    "                     [--quiet]\n"
+    "usage: karupack pack -o OUT.exe [-l LAUNCHER] [-c CAPTIONS] [--show SHOW.ini]\n"
+    "                     [--icon FILE.ico] [--info KEY=VALUE]... [--player FILE.exe]\n"
+    "                     [--follow-links] [--quiet]\n"
     "                     FILE|DIR...\n"
     "       karupack pack -o OUT.exe --folder-settings [-l LAUNCHER] [--follow-links]\n"
     "                     [--quiet] DIR\n"
@@ -64,6 +64,10 @@ constexpr const char* kPackHelp =
     "  -c, --captions FILE     UTF-8 lines 'name<TAB>caption'; lines starting\n"
     "                          with # and blank lines are skipped; a file\n"
     "                          without a caption gets its name\n"
+    "      --show SHOW.ini     the show's settings (slide times, loop, kiosk,\n"
+    "                          sounds, notes), packed last as the entry\n"
+    "                          show.ini; a packed file of that name is the\n"
+    "                          settings too, and is checked the same way\n"
     "      --icon FILE.ico     the package's icon, in place of the launcher's\n"
     "                          (every image of the file is kept)\n"
     "      --info KEY=VALUE    a version string of the package (repeatable):\n"
@@ -82,15 +86,17 @@ constexpr const char* kPackHelp =
     "      --folder-settings   take the settings from the one folder DIR, as a\n"
     "                          folder dropped on karupack.exe and the\n"
     "                          authoring window do: its captions.txt, icon.ico,\n"
-    "                          info.txt (KEY=VALUE lines) and lumirax.exe are\n"
-    "                          read as -c, --icon, --info and --player, and\n"
-    "                          are not packed\n"
+    "                          info.txt (KEY=VALUE lines), lumirax.exe and\n"
+    "                          show.ini are read as -c, --icon, --info,\n"
+    "                          --player and --show, and are not packed as\n"
+    "                          files\n"
     "  -q, --quiet             no progress bar and no summary\n"
     "\n"
     "Names must be valid Windows file names of 1 to 32 Windows-1252\n"
     "characters, no control characters, distinct but for case; captions hold\n"
     "up to 184 characters and no control characters; a package holds up to\n"
-    "2872 files and stays below 2 GiB.\n"
+    "2872 files and stays below 2 GiB. A show.ini with a bad line, or one\n"
+    "naming a file not packed, is refused as FILE:LINE: what is wrong.\n"
     "\n"
     "OUT.exe is replaced, as cp replaces its target, but must not be any\n"
     "file the pack reads: a file to pack, the launcher, the captions or the\n"
@@ -103,7 +109,8 @@ constexpr const char* kListHelp =
     "\n"
     "Lists the packed files of a package or of a bare data file (karu.pqd):\n"
     "name, caption, size and position in the data region, and a total; then\n"
-    "a package's icon, version strings and player.\n";
+    "the show's settings in one line, when a show.ini is packed; then a\n"
+    "package's icon, version strings and player.\n";
 
 constexpr const char* kExtractHelp =
     "usage: karupack extract PACKAGE|DATAFILE -C DIR\n"
@@ -126,8 +133,9 @@ constexpr const char* kVerifyHelp =
     "hold (its certificate table last in the file, right behind the data).\n"
     "Shows the icon sizes, the version strings and the player (its size,\n"
     "processor, signature and version), and whether the header checksum is\n"
-    "the one the whole file gives (a stale one is reported, not refused).\n"
-    "Exits 0 only then.\n";
+    "the one the whole file gives (a stale one is reported, not refused),\n"
+    "and the show's settings in one line (show.ini settings the player\n"
+    "cannot use are reported, not refused). Exits 0 only then.\n";
 
 struct Command {
   const char* help;
@@ -218,7 +226,8 @@ int Dispatch(const std::vector<std::string>& args) {
                            {"--captions", "-c"},
                            {"--icon", "--icon"},
                            {"--info", "--info"},
-                           {"--player", "--player"}},
+                           {"--player", "--player"},
+                           {"--show", "--show"}},
                           {{"-q", "-q"},
                            {"--quiet", "-q"},
                            {"--follow-links", "--follow-links"},
@@ -230,7 +239,7 @@ int Dispatch(const std::vector<std::string>& args) {
     const std::filesystem::path output = PathFromUtf8(parsed.values.at("-o"));
     PackOptions options;
     if (parsed.flags.contains("--folder-settings")) {
-      for (const char* setting : {"-c", "--icon", "--player"}) {
+      for (const char* setting : {"-c", "--icon", "--player", "--show"}) {
         if (parsed.values.contains(setting)) {
           throw UsageError(std::string("pack: --folder-settings takes ") + setting +
                            " from the folder; give one or the other");
@@ -253,6 +262,7 @@ int Dispatch(const std::vector<std::string>& args) {
     }
     if (parsed.values.contains("-l")) options.launcher = PathFromUtf8(parsed.values.at("-l"));
     if (parsed.values.contains("-c")) options.captions = PathFromUtf8(parsed.values.at("-c"));
+    if (parsed.values.contains("--show")) options.show = PathFromUtf8(parsed.values.at("--show"));
     options.quiet = parsed.flags.contains("-q");
     options.followLinks = parsed.flags.contains("--follow-links");
     if (parsed.values.contains("--icon")) options.icon = PathFromUtf8(parsed.values.at("--icon"));
@@ -319,7 +329,8 @@ int RunDropped(const std::filesystem::path& dropped, std::string& message) {
               " bytes" + (options.captions ? ", with its captions" : "") +
               (options.icon ? ", its icon" : "") +
               (options.info.empty() ? "" : ", its version information") +
-              (options.player ? ", its player" : "") + ".";
+              (options.player ? ", its player" : "") +
+              (options.show ? ", its show's settings" : "") + ".";
     if (!notes.str().empty()) message += "\n\n" + notes.str();
     return 0;
   } catch (const std::exception& error) {

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "format/karu_format.h"
+#include "format/show_settings.h"
 #include "karupack/branding.h"
 #include "karupack/captions.h"
 #include "karupack/commands.h"
@@ -45,12 +46,13 @@ std::string StoredName(const fs::path& file) {
   return name;
 }
 
-void Add(const fs::path& file, std::vector<Source>& sources) {
+// The file packed under its own name, or under storedAs.
+void Add(const fs::path& file, std::vector<Source>& sources, std::string_view storedAs = {}) {
   std::error_code error;
   const auto size = fs::file_size(file, error);
   if (error) throw Failure(file, "cannot read: " + error.message());
   Source source{file, {}, IdentityOf(file)};
-  source.entry.name = StoredName(file);
+  source.entry.name = storedAs.empty() ? StoredName(file) : std::string(storedAs);
   source.entry.caption = source.entry.name;
   source.entry.size = static_cast<std::int64_t>(size);
   sources.push_back(std::move(source));
@@ -131,6 +133,50 @@ void ApplyCaptions(const fs::path& file, std::vector<Source>& sources) {
   }
 }
 
+bool IsShow(const Source& source) {
+  return format::FoldCase(source.entry.name) == format::kShowSettingsName;
+}
+
+// The show's settings given apart from the files (--show, a folder's
+// show.ini) go last, under their entry's name; a show.ini among the files
+// too would be a second.
+void AddShow(const fs::path& file, std::vector<Source>& sources) {
+  const auto other = std::find_if(sources.begin(), sources.end(), IsShow);
+  if (other != sources.end()) {
+    throw Failure(other->file, "a second show's settings beside --show " + Utf8(file) +
+                                   "; pack one show.ini, not two");
+  }
+  Add(file, sources, format::kShowSettingsName);
+}
+
+// An entry named show.ini is the show's settings wherever it comes from:
+// it must read cleanly and name only files packed with it.
+void CheckShow(const std::vector<Source>& sources) {
+  const auto show = std::find_if(sources.begin(), sources.end(), IsShow);
+  if (show == sources.end()) return;
+  format::ShowParse parse;
+  InputFile file(show->file);
+  if (file.Size() > format::kShowSettingsMax) {
+    parse.problems.push_back({0, format::ShowFault::TooLarge, std::to_string(file.Size())});
+  } else {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.Size()));
+    InputSource(file).Read(0, bytes);
+    parse = format::ParseShowSettings(
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    std::vector<std::string> names;
+    for (const Source& source : sources) names.push_back(source.entry.name);
+    format::CheckShowEntries(parse, names);
+  }
+  if (parse.problems.empty()) return;
+  const format::ShowProblem& first = parse.problems.front();
+  std::string what = format::DescribeFault(first);
+  if (parse.problems.size() > 1) {
+    what += " (and " + std::to_string(parse.problems.size() - 1) + " more)";
+  }
+  if (first.line == 0) throw Failure(show->file, what);
+  throw Failure(show->file, first.line, what);
+}
+
 // The launcher, opened once: checked, branded and copied through this one
 // file.
 InputFile OpenLauncher(const fs::path& launcher, bool chosen) {
@@ -180,6 +226,7 @@ void CheckOutput(const PackOptions& options, const fs::path& launcher,
   const std::vector<std::pair<const char*, std::optional<fs::path>>> others = {
       {"the launcher", launcher},
       {"the captions file", options.captions},
+      {"the show's settings", options.show},
       {"the icon file", options.icon},
       {"the player", options.player}};
   for (const auto& [role, path] : others) {
@@ -221,6 +268,7 @@ Packed Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) 
     });
   }
   if (sources.empty()) throw Failure(options.output, "nothing to pack: the folders hold no files");
+  if (options.show) AddShow(*options.show, sources);
   if (sources.size() > format::kMaxEntries) {
     throw Failure(options.output, std::to_string(sources.size()) +
                                       " files to pack; a package holds at most " +
@@ -228,6 +276,7 @@ Packed Pack(const PackOptions& options, std::ostream& out, std::ostream& notes) 
   }
   CheckDistinct(sources);
   if (options.captions) ApplyCaptions(*options.captions, sources);
+  CheckShow(sources);
   CheckOutput(options, launcher, sources);
 
   std::uint64_t total = imageSize + format::kDirectorySize;

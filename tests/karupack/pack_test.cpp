@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "fixture.h"
+#include "format/show_settings.h"
 #include "karupack/paths.h"
 #include "test_icon.h"
 
@@ -289,6 +290,81 @@ TEST_F(RefusalTest, BadCaptions) {
   ExpectRefused(PackFolder("in", {"-c", (Dir() / "none.txt").string()}), "none.txt");
 }
 
+// The show's settings, however given, are one entry "show.ini" that the
+// commands show as such and extract gives back for packing the folder again.
+TEST_F(PackerTest, PacksTheShowSettingsAndGivesThemBack) {
+  const std::string show =
+      "[Show]\nAdvance=8\nLoop=ja\nMusic=musik.mp3\n[a.png]\nSeconds=0.5\nSound=a.mp3\nNote="
+      "Hallo\n";
+  Write("in/a.png", "png");
+  Write("in/a.mp3", "mp3");
+  Write("in/musik.mp3", "music");
+  const fs::path settings = Write("Mein Vortrag.ini", show);
+  const fs::path package = Dir() / "Kurs.exe";
+  const Outcome packed = Pack(package, {"--show", settings.string(), (Dir() / "in").string()});
+  ASSERT_EQ(packed.status, 0) << packed.err;
+  const auto entries = EntriesOf(package);
+  ASSERT_EQ(entries.size(), 4u);
+  EXPECT_EQ(entries.back().name, "show.ini");
+  EXPECT_EQ(entries.back().caption, "show.ini");
+
+  // Packed as a plain file given last, it is the same package.
+  const fs::path plain = Dir() / "plain.exe";
+  ASSERT_EQ(Pack(plain, {(Dir() / "in").string(), Write("x/show.ini", show).string()}).status, 0);
+  EXPECT_EQ(Read(plain), Read(package));
+
+  const std::string summary =
+      "show.ini: the show's settings: advance 8 s, 1 slide timed, 1 sound, music \"musik.mp3\", "
+      "1 slide with notes, loop\n";
+  EXPECT_THAT(Karupack({"list", package.string()}).out, HasSubstr("\n" + summary));
+  const Outcome verify = Karupack({"verify", package.string()});
+  EXPECT_EQ(verify.status, 0) << verify.err;
+  EXPECT_THAT(verify.out, HasSubstr("\n  " + summary));
+
+  const fs::path back = Dir() / "back";
+  ASSERT_EQ(Karupack({"extract", package.string(), "-C", back.string()}).status, 0);
+  EXPECT_EQ(Read(back / "show.ini"), show);
+  const fs::path again = Dir() / "again.exe";
+  const Outcome folder = Karupack({"pack", "-q", "-l", Launcher().string(), "-o", again.string(),
+                                   "--folder-settings", back.string()});
+  ASSERT_EQ(folder.status, 0) << folder.err;
+  EXPECT_EQ(Read(again), Read(package));
+
+  // A show.ini no packer checked (an older one's) is reported, not refused.
+  std::string bytes = Read(package);
+  bytes.replace(bytes.rfind("Loop=ja"), 7, "Loop=jo");
+  const Outcome older = Karupack({"verify", Write("older.exe", bytes).string()});
+  EXPECT_EQ(older.status, 0) << older.err;
+  EXPECT_THAT(older.out, HasSubstr("show.ini: show settings the player cannot use (it runs by "
+                                   "hand): line 3: \"Loop=jo\": yes or no expected\n"));
+}
+
+TEST_F(RefusalTest, ShowSettingsThatWillNotDo) {
+  Write("in/a.png", "png");
+  Write("in/notes.txt", "text");
+  // How lines are read is tested with the reader; here, that the packer
+  // refuses on any problem, naming the file and line, and checks the
+  // settings against what it packs.
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"[Show]\nSec\x1B[2J=5\nLoop=maybe\n", ":2: unknown key \"Sec\\x1B[2J\" (and 1 more)"},
+      {"[a.png]\n[b.png]\n", ":2: no packed entry is named \"b.png\""},
+      {"[A.PNG]\nSound=notes.txt\n", ":2: \"notes.txt\" is no audio file"},
+      {std::string(format::kShowSettingsMax + 1, ';'), ": larger than 1 MiB (1048577 bytes)"}};
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const fs::path show = Write("show" + std::to_string(i) + ".ini", cases[i].first);
+    ExpectRefused(PackFolder("in", {"--show", show.string()}), show.string() + cases[i].second);
+  }
+  // A folder's own show.ini, taken as its settings or packed as a file.
+  Write("in/show.ini", "[c.png]\n");
+  ExpectRefused(Karupack({"pack", "-q", "-l", Launcher().string(), "-o", Output().string(),
+                          "--folder-settings", (Dir() / "in").string()}),
+                (Dir() / "in/show.ini").string() + ":1: no packed entry is named \"c.png\"");
+  ExpectRefused(PackFolder("in"), "show.ini:1: no packed entry");
+  Write("in/show.ini", "");
+  ExpectRefused(PackFolder("in", {"--show", Write("s.ini", "").string()}),
+                "in/show.ini: a second show's settings beside --show");
+}
+
 TEST_F(RefusalTest, MoreFilesThanTheDirectoryHolds) {
   for (std::size_t i = 0; i < format::kMaxEntries; ++i) Write("many/" + std::to_string(i), "");
   const fs::path fits = Dir() / "fits.exe";
@@ -496,6 +572,7 @@ TEST_F(PackerTest, TellsUsageErrorsFromFailures) {
   usage(Karupack({"pack", "in", "-o"}));
   usage(Karupack({"pack", "-o", "x.exe", "--folder-settings", "a", "b"}));
   usage(Karupack({"pack", "-o", "x.exe", "--folder-settings", "--icon", "i.ico", "in"}));
+  usage(Karupack({"pack", "-o", "x.exe", "--folder-settings", "--show", "s.ini", "in"}));
   usage(Karupack({"pack", "-o", "x.exe", "--folder-settings", "--info", "FileVersion=1", "in"}));
   usage(Karupack({"list"}));
   usage(Karupack({"list", "a", "b"}));
@@ -507,6 +584,7 @@ TEST_F(PackerTest, TellsUsageErrorsFromFailures) {
     EXPECT_THAT(help.out, StartsWith("usage: karupack " + command));
   }
   EXPECT_THAT(Karupack({"--help"}).out, HasSubstr("pack -o OUT.exe"));
+  EXPECT_THAT(Karupack({"pack", "--help"}).out, HasSubstr("--show SHOW.ini"));
   EXPECT_FALSE(fs::exists("x.exe"));
 }
 
