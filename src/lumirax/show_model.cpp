@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "lumirax/player_text.h"
+
 namespace turv::player {
 
 namespace {
@@ -162,6 +164,20 @@ void Stopwatch::Toggle(std::uint64_t now) {
 void Stopwatch::Reset(std::uint64_t now) {
   kept_ = 0;
   since_ = now;
+}
+
+std::vector<std::u16string> NotesPerEntry(const format::ShowSettings& settings,
+                                          std::span<const format::Entry> entries) {
+  std::vector<std::u16string> notes(entries.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const format::SlideSettings* slide = settings.Slide(entries[i].name);
+    if (slide == nullptr) continue;
+    for (const std::string& line : slide->notes) {
+      if (!notes[i].empty()) notes[i] += u'\n';
+      notes[i] += FromUtf8(line);
+    }
+  }
+  return notes;
 }
 
 std::u16string MinutesSeconds(std::uint64_t milliseconds) {

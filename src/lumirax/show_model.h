@@ -5,8 +5,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
+
+#include "format/karu_format.h"
+#include "format/show_settings.h"
 
 namespace turv::player {
 
@@ -96,6 +100,11 @@ class Stopwatch {
   std::uint64_t kept_ = 0;  // what ran before
   bool paused_ = false;
 };
+
+// The presenter's notes per packed entry, from its section's Note= lines
+// (one line each); empty for an entry without any.
+std::vector<std::u16string> NotesPerEntry(const format::ShowSettings& settings,
+                                          std::span<const format::Entry> entries);
 
 // "mm:ss" (minutes past 99 as they come).
 std::u16string MinutesSeconds(std::uint64_t milliseconds);

@@ -115,6 +115,18 @@ TEST(Show, NumbersBlankAndTheOverviewTakeThePresentersKeys) {
   EXPECT_EQ(show.Press(Key::Next), Out::Ended);  // past the last, as Right always did
 }
 
+// The console's notes: an entry's Note= lines, found as Windows finds names.
+TEST(Show, NotesComePerEntryFromTheirSection) {
+  const auto parse = format::ParseShowSettings(
+      "[02 Farben.png]\nNote=Gr\xC3\xBC\xC3\x9F"
+      "e zuerst\nNote=dann die Tabelle\n[01 Titel.txt]\n");
+  ASSERT_TRUE(parse.problems.empty());
+  const std::vector<format::Entry> entries = {
+      {"01 Titel.txt", "", 1, 0}, {"02 FARBEN.png", "", 1, 0}, {"03 Ende.txt", "", 1, 0}};
+  EXPECT_EQ(NotesPerEntry(parse.settings, entries),
+            (std::vector<std::u16string>{u"", u"Grüße zuerst\ndann die Tabelle", u""}));
+}
+
 // The console's time: paused time does not count, a reset starts at zero
 // whether running or paused.
 TEST(Stopwatch, CountsOnlyWhileRunning) {
