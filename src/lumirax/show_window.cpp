@@ -159,37 +159,6 @@ LRESULT ShowWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_KEYDOWN:
       if (ShowKey(wParam)) return 0;
-      switch (wParam) {
-        case VK_RETURN:
-          if (Opens()) {
-            host_.OpenEntry(show_.Current());
-            return 0;
-          }
-          [[fallthrough]];
-        case VK_RIGHT:
-        case VK_DOWN:
-        case VK_NEXT:
-        case VK_SPACE:
-          Go(Show::Step::Next);
-          return 0;
-        case VK_LEFT:
-        case VK_UP:
-        case VK_PRIOR:
-        case VK_BACK:
-          Go(Show::Step::Previous);
-          return 0;
-        case VK_HOME:
-          Go(Show::Step::First);
-          return 0;
-        case VK_END:
-          Go(Show::Step::Last);
-          return 0;
-        case VK_ESCAPE:
-          End();
-          return 0;
-        default:
-          break;
-      }
       break;
     case WM_LBUTTONDOWN:
       if (help_) {
@@ -245,15 +214,6 @@ bool ShowWindow::Arrived(const SlideRequest& request) {
   if (request != Request(show_.Current())) return false;
   if (window_ != nullptr) ::InvalidateRect(window_, nullptr, FALSE);
   return true;
-}
-
-void ShowWindow::Go(Show::Step step) {
-  if (ended_) return;
-  if (!show_.Go(step)) {
-    End();
-    return;
-  }
-  Moved();
 }
 
 RECT ShowWindow::TextArea() const {

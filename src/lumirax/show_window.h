@@ -70,7 +70,6 @@ class ShowWindow : private ConsoleHost {
   friend struct win32::OwnerProcedure<ShowWindow>;
   static void Report(HWND window, const std::exception_ptr& error) noexcept;
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
-  void Go(Show::Step step);
   void End();
   void Moved();
   void Paint();
