@@ -266,8 +266,12 @@ void ShowWindow::Paint() {
   HDC target = ::BeginPaint(window_, &paint);
   // Drawn off screen first, so that a step never shows a half-drawn slide.
   HDC dc = ::CreateCompatibleDC(target);
-  const win32::GdiObject canvas(::CreateCompatibleBitmap(target, size_.width, size_.height));
-  const HGDIOBJ oldCanvas = ::SelectObject(dc, canvas.Get());
+  // The canvas is kept from paint to paint: making a screen-sized bitmap
+  // anew cost a step more than all its drawing.
+  if (!canvas_) {
+    canvas_ = win32::GdiObject(::CreateCompatibleBitmap(target, size_.width, size_.height));
+  }
+  const HGDIOBJ oldCanvas = ::SelectObject(dc, canvas_.Get());
   const RECT all{0, 0, size_.width, size_.height};
   ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
   ::SetBkMode(dc, TRANSPARENT);
@@ -461,6 +465,7 @@ void ShowWindow::Resize(const RECT& screen) {
                  SWP_NOACTIVATE);
   if (size == size_) return;
   size_ = size;
+  canvas_.Reset();
   captionFont_ = Font(std::max(20, size_.height / 12), FW_SEMIBOLD);
   hintFont_ = Font(std::max(12, size_.height / 36), FW_NORMAL);
   FitText();

@@ -107,6 +107,7 @@ class ShowWindow : private ConsoleHost {
   HWND window_ = nullptr;
   Size size_;
   win32::GdiObject textFont_, captionFont_, hintFont_;
+  win32::GdiObject canvas_;  // the screen's size, drawn off screen
   bool ended_ = false;
   HINSTANCE instance_;
   ShowOptions options_;
