@@ -94,7 +94,10 @@ void ReportError(HWND owner, const std::exception_ptr& error) noexcept {
 
 PlayerWindow::PlayerWindow(HINSTANCE instance, const Presentation& presentation,
                            std::u16string workFolder, const std::u16string& statusLine)
-    : instance_(instance), presentation_(presentation), workFolder_(std::move(workFolder)) {
+    : instance_(instance),
+      presentation_(presentation),
+      workFolder_(std::move(workFolder)),
+      notes_(ReadNotes(presentation_)) {
   for (std::size_t i = 0; i < presentation_.Entries().size(); ++i) {
     const format::Entry& entry = presentation_.Entries()[i];
     pictures_.push_back(KindByName(entry.name) == Kind::Picture &&

@@ -180,6 +180,22 @@ std::vector<std::u16string> NotesPerEntry(const format::ShowSettings& settings,
   return notes;
 }
 
+std::vector<std::u16string> ReadNotes(const Presentation& presentation) {
+  const auto& entries = presentation.Entries();
+  const std::string wanted = format::FoldCase(format::kShowSettingsName);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (format::FoldCase(entries[i].name) != wanted) continue;
+    try {
+      const Bytes body = presentation.ReadBody(i, format::kShowSettingsMax);
+      const std::string_view text(reinterpret_cast<const char*>(body.data()), body.size());
+      return NotesPerEntry(format::ParseShowSettings(text).settings, entries);
+    } catch (const PlayerError&) {
+      break;
+    }
+  }
+  return std::vector<std::u16string>(entries.size());
+}
+
 std::u16string MinutesSeconds(std::uint64_t milliseconds) {
   const std::uint64_t seconds = milliseconds / 1000;
   std::u16string text;

@@ -11,6 +11,7 @@
 
 #include "format/karu_format.h"
 #include "format/show_settings.h"
+#include "lumirax/player_model.h"
 
 namespace turv::player {
 
@@ -105,6 +106,10 @@ class Stopwatch {
 // (one line each); empty for an entry without any.
 std::vector<std::u16string> NotesPerEntry(const format::ShowSettings& settings,
                                           std::span<const format::Entry> entries);
+
+// The notes of the package's show.ini; none for any entry when it has none
+// or it cannot be read (the show goes on without them).
+std::vector<std::u16string> ReadNotes(const Presentation& presentation);
 
 // "mm:ss" (minutes past 99 as they come).
 std::u16string MinutesSeconds(std::uint64_t milliseconds);
