@@ -445,7 +445,11 @@ void ShowWindow::Apply(const Screens& screens) {
   if (rehearsing_) return;
   Resize(ScreenRect(monitors, screens_.show));
   if (screens_.console.empty()) {
-    console_.reset();
+    if (console_) {
+      console_.reset();
+      ::SetForegroundWindow(window_);  // the keys go on reaching the show
+      ::SetFocus(window_);
+    }
   } else {
     const RECT area = ScreenRect(monitors, screens_.console);
     if (console_) {
