@@ -227,10 +227,10 @@ int Overview(HWND main, HANDLE process, int count) {
   const double at = Now();
   Key(show, VK_TAB);
   const double frame = Until(at, {pad, cellHeight / 2}, RGB(255, 190, 0));
-  const double pictures = Until(at,
-                                {last % columns * cellWidth + cellWidth / 2,
-                                 last / columns * cellHeight + cellHeight / 2},
-                                kColours[last % 6]);
+  const double pictures = Until(
+      at,
+      {last % columns * cellWidth + cellWidth / 2, last / columns * cellHeight + cellHeight / 2},
+      kColours[last % 6]);
   Key(show, VK_ESCAPE);
   Key(show, VK_ESCAPE);
   ::Sleep(300);
@@ -245,7 +245,8 @@ int Overview(HWND main, HANDLE process, int count) {
 int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "floors") return Floors(argv[2]);
   if (argc != 5 && !(argc == 6 && std::string(argv[5]) == "overview")) {
-    std::fputs("usage: player_bench FOLDER WIDTH HEIGHT COUNT [overview] | floors FOLDER\n", stderr);
+    std::fputs("usage: player_bench FOLDER WIDTH HEIGHT COUNT [overview] | floors FOLDER\n",
+               stderr);
     return 2;
   }
   const std::string folder = argv[1];
