@@ -555,12 +555,27 @@ void ShowWindow::PaintOver(HDC dc) {
     ::InflateRect(&inner, -size_.width / 30, -size_.height / 30);
     const HGDIOBJ old = ::SelectObject(dc, hintFont_.Get());
     ::SetTextColor(dc, kWhite);
-    DRAWTEXTPARAMS tabs{};
-    tabs.cbSize = sizeof tabs;
-    tabs.iTabLength = 28;  // in average characters
-    std::wstring help = Wide(text::kShowHelp);
-    ::DrawTextExW(dc, help.data(), static_cast<int>(help.size()), &inner,
-                  DT_LEFT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS, &tabs);
+    // Two columns: what, then which keys (each line's tab parts them).
+    const std::wstring help = Wide(text::kShowHelp);
+    const int keys = inner.left + (inner.right - inner.left) * 2 / 5;
+    const UINT format = DT_LEFT | DT_WORDBREAK | DT_NOPREFIX;
+    std::size_t from = 0;
+    while (from <= help.size() && inner.top < inner.bottom) {
+      const std::size_t end = std::min(help.find(L'\n', from), help.size());
+      const std::wstring line = help.substr(from, end - from);
+      const std::size_t tab = line.find(L'\t');
+      RECT what{inner.left, inner.top, tab == std::wstring::npos ? inner.right : keys - 8,
+                inner.bottom};
+      const std::wstring left = line.substr(0, tab),
+                         right = tab == std::wstring::npos ? std::wstring() : line.substr(tab + 1);
+      int height = ::DrawTextW(dc, left.empty() ? L" " : left.c_str(), -1, &what, format);
+      if (!right.empty()) {
+        RECT which{keys, inner.top, inner.right, inner.bottom};
+        height = std::max(height, ::DrawTextW(dc, right.c_str(), -1, &which, format));
+      }
+      inner.top += height;
+      from = end + 1;
+    }
     ::SelectObject(dc, old);
   }
 }
