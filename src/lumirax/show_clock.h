@@ -74,6 +74,9 @@ class ShowClock {
   // key); sounding: its sound plays, and a timed slide stands until it ends
   // as well. A key's step calls it again, which restarts the count.
   void Entered(std::uint64_t now, std::uint32_t milliseconds, bool sounding);
+  // A key at now that keeps the slide (back from black or the overview)
+  // starts its count anew; a sound still playing is still waited for.
+  void Restart(std::uint64_t now) { entered_ = now; }
   // The slide's sound ended at now.
   void SoundEnded(std::uint64_t now);
   // When the show moves on by itself; nothing while it waits for a key.
