@@ -485,16 +485,29 @@ TEST_F(Demo, PresenterKeysGoToNumbersBlankTheScreenAndShowTheOverview) {
 // puts the show on the monitor the player's window is not on and the
 // presenter's console on the window's; the console's standard controls read
 // the slide's notes (from show.ini; without any, its caption), its number
-// and a running time; Right in the console steps both; Esc ends both.
+// and a running time; Right in the console steps both; Esc ends both. A
+// narration packed first is no slide: slides count and take their notes as
+// the show has them, not as the entries lie.
 TEST_F(Demo, TwoMonitorsShowOnTheOtherAndTheConsoleOnTheWindows) {
   ASSERT_EQ(::GetSystemMetrics(SM_CMONITORS), 2) << "run on an X server with two screens";
-  const std::string ini = root + "\\show.ini";
+  const std::string ini = root + "\\show.ini", narration = root + "\\ansage.wav";
   const std::string notes =
       "[a-rot.png]\nNote=Rot zuerst: die Signalfarbe\nNote=dann die Tabelle\n"
-      "[c-blau.gif]\nNote=Blau beruhigt \xE2\x80\x93 kurz halten\n";
+      "[c-blau.gif]\nSound=ansage.wav\nNote=Blau beruhigt \xE2\x80\x93 kurz halten\n";
   WriteBytes(ini, Bytes(notes.begin(), notes.end()));
+  Bytes wav;  // a tenth of a second of silence
+  const auto put = [&](std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) wav.push_back(static_cast<char>(value >> (8 * i)));
+  };
+  const auto tag = [&](const char* four) { wav.insert(wav.end(), four, four + 4); };
+  tag("RIFF"), put(36 + 1600, 4), tag("WAVE"), tag("fmt "), put(16, 4), put(1, 2), put(1, 2);
+  put(8000, 4), put(16000, 4), put(2, 2), put(16, 2), tag("data"), put(1600, 4);
+  wav.resize(wav.size() + 1600);
+  WriteBytes(narration, wav);
   std::string inputs = "--show \"";  // (built in steps: GCC 12 warns falsely otherwise)
   inputs += ini;
+  inputs += "\" \"";
+  inputs += narration;
   inputs += "\" \"";
   inputs += Setting("TURV_DEMO_SLIDES");
   inputs += '"';

@@ -58,6 +58,7 @@ TEST(ShowClock, ATimedSlideStandsItsTimeAndItsSoundAndAKeyRestartsTheCount) {
     std::optional<std::uint64_t> keyAt;        // a key's step back onto a slide of the same time
     std::optional<std::uint64_t> soundEndsAt;  // when sounding
     std::optional<std::uint64_t> due;          // entered at 1,000
+    bool keeps = false;  // the key keeps the slide (back from black or the overview)
   };
   const Case cases[] = {
       {"by hand", 0, false, std::nullopt, std::nullopt, std::nullopt},
@@ -67,12 +68,15 @@ TEST(ShowClock, ATimedSlideStandsItsTimeAndItsSoundAndAKeyRestartsTheCount) {
       {"a sound shorter than its time", 5'000, true, std::nullopt, 2'000, 6'000},
       {"an audio slide by hand", 0, true, std::nullopt, 4'000, std::nullopt},
       {"a key while its sound plays", 2'000, true, 1'500, 2'000, 3'500},
+      {"back from black", 5'000, false, 3'500, std::nullopt, 8'500, true},
+      {"back from black while its sound plays", 2'000, true, 1'500, 2'000, 3'500, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ShowClock clock;
     clock.Entered(1'000, c.milliseconds, c.sounding);
-    if (c.keyAt) clock.Entered(*c.keyAt, c.milliseconds, c.sounding);
+    if (c.keyAt && c.keeps) clock.Restart(*c.keyAt);
+    if (c.keyAt && !c.keeps) clock.Entered(*c.keyAt, c.milliseconds, c.sounding);
     if (c.sounding) {
       EXPECT_EQ(clock.Due(), std::nullopt);  // never before the sound has ended
       clock.SoundEnded(*c.soundEndsAt);

@@ -22,7 +22,8 @@ TEST(Show, StepsEndsAfterTheLastAndDecodesTheNeighboursAhead) {
   EXPECT_TRUE(show.Go(Step::Last));
   EXPECT_EQ(show.Current(), 4u);
   EXPECT_EQ(show.Wanted(), (List{4, 3}));
-  EXPECT_FALSE(show.Go(Step::Next));  // the end: back to browsing there
+  EXPECT_EQ(show.Following(), std::nullopt);  // the console's "last slide"
+  EXPECT_FALSE(show.Go(Step::Next));          // the end: back to browsing there
   EXPECT_EQ(show.Current(), 4u);
 
   EXPECT_TRUE(show.Go(Step::First));
@@ -41,6 +42,7 @@ TEST(Show, StepsEndsAfterTheLastAndDecodesTheNeighboursAhead) {
 
   // A looping show goes on to the first slide, and decodes it ahead.
   Show loop({true, false, true}, 2, true);
+  EXPECT_EQ(loop.Following(), std::optional<std::size_t>(0));
   EXPECT_EQ(loop.Wanted(), (List{2, 0}));
   EXPECT_TRUE(loop.Go(Step::Next));
   EXPECT_EQ(loop.Current(), 0u);
