@@ -155,6 +155,23 @@ bool ShowClock::StartFade(std::uint64_t now, std::uint32_t fadeMs) {
   return fadeLength_ != 0;
 }
 
+void ShowClock::Blend(std::span<const std::uint32_t> from, std::span<const std::uint32_t> to,
+                      std::span<std::uint32_t> out, int level) {
+  // Red and blue in one multiply, green in another: a frame of 1920x1080
+  // in a few ms, so that a fade keeps its frame rate.
+  // Weights that add up to 256, so that the ends are the slides exactly.
+  const auto b = static_cast<std::uint32_t>(std::clamp(level, 0, 255));
+  const std::uint32_t to256 = b + (b >> 7), from256 = 256 - to256;
+  const std::size_t n = std::min({from.size(), to.size(), out.size()});
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint32_t p = from[i], q = to[i];
+    const std::uint32_t redBlue =
+        ((p & 0xFF00FF) * from256 + (q & 0xFF00FF) * to256) >> 8 & 0xFF00FF;
+    const std::uint32_t green = ((p & 0x00FF00) * from256 + (q & 0x00FF00) * to256) >> 8 & 0x00FF00;
+    out[i] = redBlue | green;
+  }
+}
+
 int ShowClock::FadeLevel(std::uint64_t now) const {
   if (fadeLength_ == 0 || now >= fadeStart_ + fadeLength_) return 255;
   return static_cast<int>((now - fadeStart_) * 255 / fadeLength_);

@@ -85,6 +85,11 @@ class ShowClock {
   // The new slide's share of the picture, 0 to 255 (255: no fade runs).
   int FadeLevel(std::uint64_t now) const;
 
+  // One frame of a fade: each pixel (0xAARRGGBB) of out is from's and to's
+  // mixed by level, to's share of 0 to 255.
+  static void Blend(std::span<const std::uint32_t> from, std::span<const std::uint32_t> to,
+                    std::span<std::uint32_t> out, int level);
+
   void PointerMoved(std::uint64_t now) { pointerMoved_ = now; }
   bool PointerHidden(std::uint64_t now) const { return now - pointerMoved_ >= kPointerIdleMs; }
 

@@ -232,6 +232,7 @@ std::vector<SlideRequest> ShowWindow::Wanted() const {
 
 bool ShowWindow::Arrived(const SlideRequest& request) {
   if (request != Request(show_.Current())) return false;
+  composed_ = false;
   if (window_ != nullptr) ::InvalidateRect(window_, nullptr, FALSE);
   return true;
 }
@@ -245,11 +246,11 @@ void ShowWindow::Go(Show::Step step) {
   }
   if (show_.Current() == before && plan_.slides.size() > 1) return;
   // The frame on screen is where a fade comes from.
-  if (clock_.StartFade(Now(), plan_.fadeMilliseconds) && canvas_) {
-    previous_ = std::move(canvas_);
+  fading_ = clock_.StartFade(Now(), plan_.fadeMilliseconds) && canvas_.bitmap && composed_;
+  if (fading_) {
+    std::swap(previous_, canvas_);
     ::SetTimer(window_, kFadeTimer, kFrameMs, nullptr);
   } else {
-    previous_.Reset();
     ::KillTimer(window_, kFadeTimer);
   }
   Moved();
@@ -303,6 +304,9 @@ void ShowWindow::Arm() {
 
 void ShowWindow::SoundEnded(SoundDesk::Channel channel) {
   if (channel != SoundDesk::Channel::Narration) return;
+  // The end of a sound left behind arrives after the next one started:
+  // the channel still plays then.
+  if (SoundDesk* sounds = host_.Sounds(); sounds != nullptr && sounds->Where(channel)) return;
   clock_.SoundEnded(Now());
   Arm();
 }
@@ -369,6 +373,7 @@ void ShowWindow::FitText() {
 void ShowWindow::Moved() {
   view_ = PrepareView(presentation_, Current().entry);
   FitText();
+  composed_ = false;
   host_.ShowMoved();
   ::InvalidateRect(window_, nullptr, FALSE);
 }
@@ -391,30 +396,54 @@ bool ShowWindow::Opens() const {
 void ShowWindow::Paint() {
   PAINTSTRUCT paint;
   HDC target = ::BeginPaint(window_, &paint);
-  // Drawn off screen first, so that a step never shows a half-drawn slide.
-  HDC dc = ::CreateCompatibleDC(target);
-  if (!canvas_) {
-    canvas_ = win32::GdiObject(::CreateCompatibleBitmap(target, size_.width, size_.height));
+  // Drawn off screen first, so that a step never shows a half-drawn slide,
+  // and once per slide: a fade's frames only mix the two.
+  if (!canvas_.bitmap) {
+    canvas_ = MakeFrame(target);
+    composed_ = false;
   }
-  const HGDIOBJ oldCanvas = ::SelectObject(dc, canvas_.Get());
-  Compose(dc);
-  // A fade lays the frame it comes from over the new one, less and less.
+  if (!canvas_.bitmap) {  // no memory for it: black, until there is
+    ::FillRect(target, &paint.rcPaint, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+    ::EndPaint(window_, &paint);
+    return;
+  }
+  HDC dc = ::CreateCompatibleDC(target);
+  const HGDIOBJ oldCanvas = ::SelectObject(dc, canvas_.bitmap.Get());
+  if (!composed_) {
+    Compose(dc);
+    ::GdiFlush();  // before the pixels are read
+    composed_ = true;
+  }
   const int level = clock_.FadeLevel(Now());
-  if (previous_ && level < 255) {
-    HDC from = ::CreateCompatibleDC(target);
-    const HGDIOBJ oldFrom = ::SelectObject(from, previous_.Get());
-    const BLENDFUNCTION blend{AC_SRC_OVER, 0, static_cast<BYTE>(255 - level), 0};
-    ::AlphaBlend(dc, 0, 0, size_.width, size_.height, from, 0, 0, size_.width, size_.height, blend);
-    ::SelectObject(from, oldFrom);
-    ::DeleteDC(from);
-  } else if (previous_) {
-    previous_.Reset();
+  if (fading_ && level < 255 && !mix_.bitmap) mix_ = MakeFrame(target);
+  if (fading_ && level < 255 && mix_.bitmap) {
+    const auto count =
+        static_cast<std::size_t>(size_.width) * static_cast<std::size_t>(size_.height);
+    ShowClock::Blend({previous_.bits, count}, {canvas_.bits, count}, {mix_.bits, count}, level);
+    ::SelectObject(dc, mix_.bitmap.Get());
+  } else if (fading_) {
+    fading_ = false;
     ::KillTimer(window_, kFadeTimer);
   }
   ::BitBlt(target, 0, 0, size_.width, size_.height, dc, 0, 0, SRCCOPY);
   ::SelectObject(dc, oldCanvas);
   ::DeleteDC(dc);
   ::EndPaint(window_, &paint);
+}
+
+ShowWindow::Frame ShowWindow::MakeFrame(HDC dc) const {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = size_.width;
+  info.bmiHeader.biHeight = -size_.height;  // top row first
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  Frame frame;
+  frame.bitmap = win32::GdiObject(::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (frame.bitmap) frame.bits = static_cast<std::uint32_t*>(bits);
+  return frame;
 }
 
 void ShowWindow::Compose(HDC dc) {

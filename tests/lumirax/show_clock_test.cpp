@@ -97,6 +97,17 @@ TEST(ShowClock, AFadeRunsItsTimeAndAStepDuringItCompletesItAndCuts) {
   EXPECT_EQ(clock.FadeLevel(1'300), 255);
   EXPECT_TRUE(clock.StartFade(1'301, 400));  // the next step fades again
   EXPECT_EQ(clock.FadeLevel(1'701), 255);
+
+  // A frame: no channel spills into its neighbour, the ends are the slides.
+  const std::vector<std::uint32_t> from{0xFFFFFF, 0x000000, 0xFF0000},
+      to{0x000000, 0xFFFFFF, 0x0000FF};
+  std::vector<std::uint32_t> out(3);
+  ShowClock::Blend(from, to, out, 128);
+  EXPECT_EQ(out, (std::vector<std::uint32_t>{0x7E7E7E, 0x808080, 0x7E0080}));
+  ShowClock::Blend(from, to, out, 0);
+  EXPECT_EQ(out, from);
+  ShowClock::Blend(from, to, out, 255);
+  EXPECT_EQ(out, to);
 }
 
 TEST(ShowGestures, TheKioskRefusesLeavingAndOpeningAndAltF4EndsThePlayer) {
