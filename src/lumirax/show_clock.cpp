@@ -152,6 +152,7 @@ bool ShowClock::StartFade(std::uint64_t now, std::uint32_t fadeMs) {
   const bool fading = FadeLevel(now) < 255;
   fadeLength_ = fading ? 0 : fadeMs;
   fadeStart_ = now;
+  lastFrame_ = now;
   return fadeLength_ != 0;
 }
 
@@ -170,6 +171,12 @@ void ShowClock::Blend(std::span<const std::uint32_t> from, std::span<const std::
     const std::uint32_t green = ((p & 0x00FF00) * from256 + (q & 0x00FF00) * to256) >> 8 & 0x00FF00;
     out[i] = redBlue | green;
   }
+}
+
+bool ShowClock::FadeFrame(std::uint64_t now) {
+  if (now - lastFrame_ > kFadeStallMs) fadeLength_ = 0;
+  lastFrame_ = now;
+  return FadeLevel(now) < 255;
 }
 
 int ShowClock::FadeLevel(std::uint64_t now) const {

@@ -18,6 +18,9 @@ namespace turv::player {
 
 // The pointer hides over the show after this long without moving.
 inline constexpr std::uint32_t kPointerIdleMs = 2'000;
+// A fade whose frames come further apart than this (a machine too busy to
+// keep its pace) skips to its end.
+inline constexpr std::uint32_t kFadeStallMs = 100;
 // The music's level under a show with narration, unless its Volume= says.
 inline constexpr int kMusicUnderNarration = 40;
 
@@ -84,6 +87,9 @@ class ShowClock {
   bool StartFade(std::uint64_t now, std::uint32_t fadeMs);
   // The new slide's share of the picture, 0 to 255 (255: no fade runs).
   int FadeLevel(std::uint64_t now) const;
+  // A fade's frame is due at now: false when the fade is over, or when the
+  // frame before came more than kFadeStallMs ago, which ends it.
+  bool FadeFrame(std::uint64_t now);
 
   // One frame of a fade: each pixel (0xAARRGGBB) of out is from's and to's
   // mixed by level, to's share of 0 to 255.
@@ -100,6 +106,7 @@ class ShowClock {
   std::uint64_t soundEnded_ = 0;
   std::uint64_t fadeStart_ = 0;
   std::uint32_t fadeLength_ = 0;
+  std::uint64_t lastFrame_ = 0;
   std::uint64_t pointerMoved_ = 0;
 };
 

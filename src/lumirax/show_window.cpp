@@ -414,9 +414,11 @@ void ShowWindow::Paint() {
     ::GdiFlush();  // before the pixels are read
     composed_ = true;
   }
-  const int level = clock_.FadeLevel(Now());
-  if (fading_ && level < 255 && !mix_.bitmap) mix_ = MakeFrame(target);
-  if (fading_ && level < 255 && mix_.bitmap) {
+  const std::uint64_t now = Now();
+  const bool frame = fading_ && clock_.FadeFrame(now);
+  const int level = clock_.FadeLevel(now);
+  if (frame && !mix_.bitmap) mix_ = MakeFrame(target);
+  if (frame && mix_.bitmap) {
     const auto count =
         static_cast<std::size_t>(size_.width) * static_cast<std::size_t>(size_.height);
     ShowClock::Blend({previous_.bits, count}, {canvas_.bits, count}, {mix_.bits, count}, level);

@@ -96,7 +96,13 @@ TEST(ShowClock, AFadeRunsItsTimeAndAStepDuringItCompletesItAndCuts) {
   EXPECT_FALSE(clock.StartFade(1'300, 400));  // a key during the fade
   EXPECT_EQ(clock.FadeLevel(1'300), 255);
   EXPECT_TRUE(clock.StartFade(1'301, 400));  // the next step fades again
+  EXPECT_TRUE(clock.FadeFrame(1'316));
+  EXPECT_FALSE(clock.FadeFrame(1'701));
   EXPECT_EQ(clock.FadeLevel(1'701), 255);
+  // Frames that cannot keep the pace: the fade skips to its end.
+  EXPECT_TRUE(clock.StartFade(2'000, 400));
+  EXPECT_FALSE(clock.FadeFrame(2'000 + kFadeStallMs + 1));
+  EXPECT_EQ(clock.FadeLevel(2'200), 255);
 
   // A frame: no channel spills into its neighbour, the ends are the slides.
   const std::vector<std::uint32_t> from{0xFFFFFF, 0x000000, 0xFF0000},
