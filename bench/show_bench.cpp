@@ -157,7 +157,7 @@ int SlideOf(const Made& made, COLORREF seen) {
 }
 
 struct Usage {
-  double privateMib = 0;
+  double privateMib = 0;  // PrivateUsage, or PagefileUsage where that is not filled in
   DWORD gdi = 0, user = 0;
 };
 
@@ -166,7 +166,8 @@ Usage UsageOf(HANDLE process) {
   memory.cb = sizeof memory;
   ::GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
                          sizeof memory);
-  return {static_cast<double>(memory.PrivateUsage) / (1024.0 * 1024.0),
+  const SIZE_T bytes = memory.PrivateUsage != 0 ? memory.PrivateUsage : memory.PagefileUsage;
+  return {static_cast<double>(bytes) / (1024.0 * 1024.0),
           ::GetGuiResources(process, GR_GDIOBJECTS), ::GetGuiResources(process, GR_USEROBJECTS)};
 }
 
@@ -274,7 +275,9 @@ int main(int argc, char** argv) {
                 seconds, steps, end.privateMib, end.privateMib - warm.privateMib, end.gdi,
                 static_cast<long>(end.gdi) - static_cast<long>(warm.gdi), end.user,
                 static_cast<long>(end.user) - static_cast<long>(warm.user));
-    failed = end.privateMib - warm.privateMib > 2 || end.gdi > warm.gdi || end.user > warm.user;
+    // Each slide stands 0.2 s, a narrated one until its sound has ended.
+    failed = steps < seconds * 2 || end.privateMib - warm.privateMib > 2 || end.gdi > warm.gdi ||
+             end.user > warm.user;
   }
   ::ReleaseDC(nullptr, screen);
   ::PostMessageA(show, WM_KEYDOWN, VK_ESCAPE, 0);

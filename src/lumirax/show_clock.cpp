@@ -135,12 +135,22 @@ void ShowClock::Entered(std::uint64_t now, std::uint32_t milliseconds, bool soun
   stands_ = milliseconds;
   sounding_ = sounding;
   soundEnded_ = now;
+  played_ = 0;
+  moved_ = now;
 }
 
 void ShowClock::SoundEnded(std::uint64_t now) {
   if (!sounding_) return;
   sounding_ = false;
   soundEnded_ = now;
+}
+
+void ShowClock::SoundAt(std::uint64_t now, std::uint32_t played, std::uint32_t length) {
+  if (played != played_) {
+    played_ = played;
+    moved_ = now;
+  }
+  if (length > 0 && (played >= length || now - moved_ >= kSoundStallMs)) SoundEnded(now);
 }
 
 std::optional<std::uint64_t> ShowClock::Due() const {

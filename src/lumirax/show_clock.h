@@ -21,6 +21,9 @@ inline constexpr std::uint32_t kPointerIdleMs = 2'000;
 // A fade whose frames come further apart than this (a machine too busy to
 // keep its pace) skips to its end.
 inline constexpr std::uint32_t kFadeStallMs = 100;
+// A narration of known length whose position stands still this long has
+// ended for the show (a system that opens a sound but never plays it).
+inline constexpr std::uint32_t kSoundStallMs = 1'500;
 // The music's level under a show with narration, unless its Volume= says.
 inline constexpr int kMusicUnderNarration = 40;
 
@@ -79,6 +82,11 @@ class ShowClock {
   void Entered(std::uint64_t now, std::uint32_t milliseconds, bool sounding);
   // The slide's sound ended at now.
   void SoundEnded(std::uint64_t now);
+  // Where the slide's sound is at now (ms played, its length, 0 while not
+  // known): past its length, or standing still for kSoundStallMs, it has
+  // ended.
+  void SoundAt(std::uint64_t now, std::uint32_t played, std::uint32_t length);
+  bool Sounding() const { return sounding_; }
   // When the show moves on by itself; nothing while it waits for a key.
   std::optional<std::uint64_t> Due() const;
 
@@ -104,6 +112,8 @@ class ShowClock {
   std::uint32_t stands_ = 0;
   bool sounding_ = false;
   std::uint64_t soundEnded_ = 0;
+  std::uint32_t played_ = 0;
+  std::uint64_t moved_ = 0;  // when played_ last changed
   std::uint64_t fadeStart_ = 0;
   std::uint32_t fadeLength_ = 0;
   std::uint64_t lastFrame_ = 0;

@@ -23,6 +23,8 @@ constexpr COLORREF kGrey = RGB(170, 170, 170);
 constexpr UINT_PTR kStepTimer = 1;
 constexpr UINT_PTR kFadeTimer = 2;
 constexpr UINT_PTR kPointerTimer = 3;
+constexpr UINT_PTR kSoundTimer = 4;  // the narration's position, while it holds the slide
+constexpr UINT kSoundPollMs = 250;
 constexpr UINT kFrameMs = 15;
 // A timer may come a tick of the system clock early.
 constexpr std::uint64_t kEarlyMs = 16;
@@ -288,6 +290,11 @@ void ShowWindow::Entered() {
     }
   }
   clock_.Entered(Now(), slide.milliseconds, sounding);
+  if (sounding) {
+    ::SetTimer(window_, kSoundTimer, kSoundPollMs, nullptr);
+  } else {
+    ::KillTimer(window_, kSoundTimer);
+  }
   ::SetWindowTextW(window_, Wide(ListText(presentation_.Entries()[slide.entry])).c_str());
   Arm();
 }
@@ -311,6 +318,23 @@ void ShowWindow::SoundEnded(SoundDesk::Channel channel) {
   Arm();
 }
 
+// Not every system tells when a sound has ended (or ever starts it): the
+// narration's position, asked now and then, tells as well.
+void ShowWindow::PollSound() {
+  SoundDesk* sounds = host_.Sounds();
+  const auto where =
+      sounds != nullptr ? sounds->Where(SoundDesk::Channel::Narration) : std::nullopt;
+  if (!where) {
+    clock_.SoundEnded(Now());
+  } else if (!where->paused) {
+    clock_.SoundAt(Now(), where->played, where->length);
+  }
+  if (!clock_.Sounding()) {
+    ::KillTimer(window_, kSoundTimer);
+    Arm();
+  }
+}
+
 void ShowWindow::Timer(UINT_PTR id) {
   const std::uint64_t now = Now();
   switch (id) {
@@ -324,6 +348,9 @@ void ShowWindow::Timer(UINT_PTR id) {
       break;
     case kFadeTimer:
       ::InvalidateRect(window_, nullptr, FALSE);
+      break;
+    case kSoundTimer:
+      PollSound();
       break;
     case kPointerTimer:
       ::KillTimer(window_, kPointerTimer);

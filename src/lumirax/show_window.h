@@ -68,6 +68,7 @@ class ShowWindow {
   void Entered();  // the slide's sound, count and title
   void Arm();      // the step timer for the slide's due time
   void Timer(UINT_PTR id);
+  void PollSound();
   void PointerMoved(LPARAM position);
   void Paint();
   void Compose(HDC dc);  // the current slide, whole

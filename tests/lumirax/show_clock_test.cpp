@@ -84,6 +84,22 @@ TEST(ShowClock, ATimedSlideStandsItsTimeAndItsSoundAndAKeyRestartsTheCount) {
   clock.Entered(1'000, 5'000, false);
   clock.SoundEnded(20'000);
   EXPECT_EQ(clock.Due(), std::optional<std::uint64_t>(6'000));
+
+  // A sound's position as polled: one that moves holds the slide, one past
+  // its end or standing still has ended; an unknown length never ends it.
+  clock.Entered(1'000, 200, true);
+  clock.SoundAt(1'500, 0, 0);
+  clock.SoundAt(2'900, 0, 0);
+  clock.SoundAt(3'000, 400, 3'000);
+  clock.SoundAt(3'900, 1'300, 3'000);
+  EXPECT_TRUE(clock.Sounding());
+  clock.SoundAt(4'000, 3'000, 3'000);
+  EXPECT_EQ(clock.Due(), std::optional<std::uint64_t>(4'000));
+  clock.Entered(5'000, 200, true);
+  clock.SoundAt(5'500, 0, 100);
+  EXPECT_TRUE(clock.Sounding());
+  clock.SoundAt(5'000 + kSoundStallMs, 0, 100);  // opened, never played
+  EXPECT_EQ(clock.Due(), std::optional<std::uint64_t>(5'000 + kSoundStallMs));
 }
 
 TEST(ShowClock, AFadeRunsItsTimeAndAStepDuringItCompletesItAndCuts) {
