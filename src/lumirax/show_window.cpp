@@ -24,6 +24,8 @@ constexpr COLORREF kGrey = RGB(170, 170, 170);
 constexpr UINT_PTR kStepTimer = 1;
 constexpr UINT_PTR kFadeTimer = 2;
 constexpr UINT_PTR kPointerTimer = 3;
+constexpr UINT_PTR kSoundTimer = 4;  // the narration's position, while it holds the slide
+constexpr UINT kSoundPollMs = 250;
 constexpr UINT kFrameMs = 15;
 // A timer may come a tick of the system clock early.
 constexpr std::uint64_t kEarlyMs = 16;
@@ -273,6 +275,7 @@ bool ShowWindow::Arrived(const SlideRequest& request) {
     }
   }
   if (request != Request(show_.Current())) return false;
+  composed_ = false;
   if (window_ != nullptr) ::InvalidateRect(window_, nullptr, FALSE);
   return true;
 }
@@ -281,11 +284,11 @@ bool ShowWindow::Arrived(const SlideRequest& request) {
 // frame on screen is where a fade comes from, and the slide's sound and
 // count start.
 void ShowWindow::Stepped() {
-  if (clock_.StartFade(Now(), plan_.fadeMilliseconds) && canvas_) {
-    previous_ = std::move(canvas_);
+  fading_ = clock_.StartFade(Now(), plan_.fadeMilliseconds) && canvas_.bitmap && composed_;
+  if (fading_) {
+    std::swap(previous_, canvas_);
     ::SetTimer(window_, kFadeTimer, kFrameMs, nullptr);
   } else {
-    previous_.Reset();
     ::KillTimer(window_, kFadeTimer);
   }
   Moved();
@@ -337,6 +340,11 @@ void ShowWindow::Entered() {
     }
   }
   clock_.Entered(Now(), slide.milliseconds, sounding);
+  if (sounding) {
+    ::SetTimer(window_, kSoundTimer, kSoundPollMs, nullptr);
+  } else {
+    ::KillTimer(window_, kSoundTimer);
+  }
   ::SetWindowTextW(window_, Wide(ListText(presentation_.Entries()[slide.entry])).c_str());
   Arm();
 }
@@ -359,8 +367,28 @@ bool ShowWindow::Held() const {
 
 void ShowWindow::SoundEnded(SoundDesk::Channel channel) {
   if (channel != SoundDesk::Channel::Narration) return;
+  // The end of a sound left behind arrives after the next one started:
+  // the channel still plays then.
+  if (SoundDesk* sounds = host_.Sounds(); sounds != nullptr && sounds->Where(channel)) return;
   clock_.SoundEnded(Now());
   Arm();
+}
+
+// Not every system tells when a sound has ended (or ever starts it): the
+// narration's position, asked now and then, tells as well.
+void ShowWindow::PollSound() {
+  SoundDesk* sounds = host_.Sounds();
+  const auto where =
+      sounds != nullptr ? sounds->Where(SoundDesk::Channel::Narration) : std::nullopt;
+  if (!where) {
+    clock_.SoundEnded(Now());
+  } else if (!where->paused) {
+    clock_.SoundAt(Now(), where->played, where->length);
+  }
+  if (!clock_.Sounding()) {
+    ::KillTimer(window_, kSoundTimer);
+    Arm();
+  }
 }
 
 void ShowWindow::Timer(UINT_PTR id) {
@@ -376,6 +404,9 @@ void ShowWindow::Timer(UINT_PTR id) {
       break;
     case kFadeTimer:
       ::InvalidateRect(window_, nullptr, FALSE);
+      break;
+    case kSoundTimer:
+      PollSound();
       break;
     case kPointerTimer:
       ::KillTimer(window_, kPointerTimer);
@@ -425,6 +456,7 @@ void ShowWindow::FitText() {
 void ShowWindow::Moved() {
   view_ = PrepareView(presentation_, Current().entry);
   FitText();
+  composed_ = false;
   host_.ShowMoved();
   ::InvalidateRect(window_, nullptr, FALSE);
   if (console_) console_->Update(show_);
@@ -448,33 +480,60 @@ bool ShowWindow::Opens() const {
 void ShowWindow::Paint() {
   PAINTSTRUCT paint;
   HDC target = ::BeginPaint(window_, &paint);
-  // Drawn off screen first, so that a step never shows a half-drawn slide.
-  HDC dc = ::CreateCompatibleDC(target);
-  // The canvas is kept from paint to paint: making a screen-sized bitmap
-  // anew cost a step more than all its drawing.
-  if (!canvas_) {
-    canvas_ = win32::GdiObject(::CreateCompatibleBitmap(target, size_.width, size_.height));
+  // Drawn off screen first, so that a step never shows a half-drawn slide,
+  // and once per slide (or per change of black, white, the overview or the
+  // help): a fade's frames only mix the two. The canvas is kept from paint
+  // to paint: making a screen-sized bitmap anew cost a step more than all
+  // its drawing.
+  if (!canvas_.bitmap) {
+    canvas_ = MakeFrame(target);
+    composed_ = false;
   }
-  const HGDIOBJ oldCanvas = ::SelectObject(dc, canvas_.Get());
-  Compose(dc);
-  PaintOver(dc);
-  // A fade lays the frame it comes from over the new one, less and less.
-  const int level = clock_.FadeLevel(Now());
-  if (previous_ && level < 255) {
-    HDC from = ::CreateCompatibleDC(target);
-    const HGDIOBJ oldFrom = ::SelectObject(from, previous_.Get());
-    const BLENDFUNCTION blend{AC_SRC_OVER, 0, static_cast<BYTE>(255 - level), 0};
-    ::AlphaBlend(dc, 0, 0, size_.width, size_.height, from, 0, 0, size_.width, size_.height, blend);
-    ::SelectObject(from, oldFrom);
-    ::DeleteDC(from);
-  } else if (previous_) {
-    previous_.Reset();
+  if (!canvas_.bitmap) {  // no memory for it: black, until there is
+    ::FillRect(target, &paint.rcPaint, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+    ::EndPaint(window_, &paint);
+    return;
+  }
+  HDC dc = ::CreateCompatibleDC(target);
+  const HGDIOBJ oldCanvas = ::SelectObject(dc, canvas_.bitmap.Get());
+  if (!composed_) {
+    Compose(dc);
+    PaintOver(dc);
+    ::GdiFlush();  // before the pixels are read
+    composed_ = true;
+  }
+  const std::uint64_t now = Now();
+  const bool frame = fading_ && clock_.FadeFrame(now);
+  const int level = clock_.FadeLevel(now);
+  if (frame && !mix_.bitmap) mix_ = MakeFrame(target);
+  if (frame && mix_.bitmap) {
+    const auto count =
+        static_cast<std::size_t>(size_.width) * static_cast<std::size_t>(size_.height);
+    ShowClock::Blend({previous_.bits, count}, {canvas_.bits, count}, {mix_.bits, count}, level);
+    ::SelectObject(dc, mix_.bitmap.Get());
+  } else if (fading_) {
+    fading_ = false;
     ::KillTimer(window_, kFadeTimer);
   }
   ::BitBlt(target, 0, 0, size_.width, size_.height, dc, 0, 0, SRCCOPY);
   ::SelectObject(dc, oldCanvas);
   ::DeleteDC(dc);
   ::EndPaint(window_, &paint);
+}
+
+ShowWindow::Frame ShowWindow::MakeFrame(HDC dc) const {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = size_.width;
+  info.bmiHeader.biHeight = -size_.height;  // top row first
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  Frame frame;
+  frame.bitmap = win32::GdiObject(::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (frame.bitmap) frame.bits = static_cast<std::uint32_t*>(bits);
+  return frame;
 }
 
 void ShowWindow::Compose(HDC dc) {
@@ -663,6 +722,7 @@ void ShowWindow::Unhelp() {
 }
 
 void ShowWindow::Redraw() {
+  composed_ = false;
   if (window_ != nullptr) ::InvalidateRect(window_, nullptr, FALSE);
   if (console_) console_->Update(show_);
 }
@@ -698,8 +758,11 @@ void ShowWindow::Resize(const RECT& screen) {
                  SWP_NOACTIVATE);
   if (size == size_) return;
   size_ = size;
-  canvas_.Reset();
-  previous_.Reset();
+  canvas_ = {};  // made anew at the new size
+  previous_ = {};
+  mix_ = {};
+  fading_ = false;
+  ::KillTimer(window_, kFadeTimer);
   captionFont_ = Font(std::max(20, size_.height / 12), FW_SEMIBOLD);
   hintFont_ = Font(std::max(12, size_.height / 36), FW_NORMAL);
   FitText();

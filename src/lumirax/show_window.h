@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -88,9 +89,16 @@ class ShowWindow : private ConsoleHost {
   void Entered();  // the slide's sound, count and title
   void Arm();      // the step timer for the slide's due time
   void Timer(UINT_PTR id);
+  void PollSound();
   void PointerMoved(LPARAM position);
   void Paint();
   void Compose(HDC dc);  // the current slide, whole
+  // A frame off screen whose pixels a fade mixes.
+  struct Frame {
+    win32::GdiObject bitmap;
+    std::uint32_t* bits = nullptr;
+  };
+  Frame MakeFrame(HDC dc) const;
   RECT TextArea() const;
   void FitText();  // the text font for the current slide
   SlideRequest Request(std::size_t index) const;
@@ -131,9 +139,12 @@ class ShowWindow : private ConsoleHost {
   HWND window_ = nullptr;
   Size size_;
   win32::GdiObject textFont_, captionFont_, hintFont_;
-  win32::GdiObject canvas_;    // the frame on screen
-  win32::GdiObject previous_;  // the frame a fade comes from
-  LPARAM pointer_ = -1;        // where the pointer was last seen
+  Frame canvas_;           // the current slide, composed
+  Frame previous_;         // the frame a fade comes from
+  Frame mix_;              // a fade's frame
+  bool composed_ = false;  // canvas_ shows the current slide as it is
+  bool fading_ = false;
+  LPARAM pointer_ = -1;  // where the pointer was last seen
   bool ended_ = false;
   HINSTANCE instance_;
   ShowOptions options_;

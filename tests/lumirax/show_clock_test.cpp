@@ -88,6 +88,22 @@ TEST(ShowClock, ATimedSlideStandsItsTimeAndItsSoundAndAKeyRestartsTheCount) {
   clock.Entered(1'000, 5'000, false);
   clock.SoundEnded(20'000);
   EXPECT_EQ(clock.Due(), std::optional<std::uint64_t>(6'000));
+
+  // A sound's position as polled: one that moves holds the slide, one past
+  // its end or standing still has ended; an unknown length never ends it.
+  clock.Entered(1'000, 200, true);
+  clock.SoundAt(1'500, 0, 0);
+  clock.SoundAt(2'900, 0, 0);
+  clock.SoundAt(3'000, 400, 3'000);
+  clock.SoundAt(3'900, 1'300, 3'000);
+  EXPECT_TRUE(clock.Sounding());
+  clock.SoundAt(4'000, 3'000, 3'000);
+  EXPECT_EQ(clock.Due(), std::optional<std::uint64_t>(4'000));
+  clock.Entered(5'000, 200, true);
+  clock.SoundAt(5'500, 0, 100);
+  EXPECT_TRUE(clock.Sounding());
+  clock.SoundAt(5'000 + kSoundStallMs, 0, 100);  // opened, never played
+  EXPECT_EQ(clock.Due(), std::optional<std::uint64_t>(5'000 + kSoundStallMs));
 }
 
 TEST(ShowClock, AFadeRunsItsTimeAndAStepDuringItCompletesItAndCuts) {
@@ -100,7 +116,24 @@ TEST(ShowClock, AFadeRunsItsTimeAndAStepDuringItCompletesItAndCuts) {
   EXPECT_FALSE(clock.StartFade(1'300, 400));  // a key during the fade
   EXPECT_EQ(clock.FadeLevel(1'300), 255);
   EXPECT_TRUE(clock.StartFade(1'301, 400));  // the next step fades again
+  EXPECT_TRUE(clock.FadeFrame(1'316));
+  EXPECT_FALSE(clock.FadeFrame(1'701));
   EXPECT_EQ(clock.FadeLevel(1'701), 255);
+  // Frames that cannot keep the pace: the fade skips to its end.
+  EXPECT_TRUE(clock.StartFade(2'000, 400));
+  EXPECT_FALSE(clock.FadeFrame(2'000 + kFadeStallMs + 1));
+  EXPECT_EQ(clock.FadeLevel(2'200), 255);
+
+  // A frame: no channel spills into its neighbour, the ends are the slides.
+  const std::vector<std::uint32_t> from{0xFFFFFF, 0x000000, 0xFF0000},
+      to{0x000000, 0xFFFFFF, 0x0000FF};
+  std::vector<std::uint32_t> out(3);
+  ShowClock::Blend(from, to, out, 128);
+  EXPECT_EQ(out, (std::vector<std::uint32_t>{0x7E7E7E, 0x808080, 0x7E0080}));
+  ShowClock::Blend(from, to, out, 0);
+  EXPECT_EQ(out, from);
+  ShowClock::Blend(from, to, out, 255);
+  EXPECT_EQ(out, to);
 }
 
 TEST(ShowGestures, TheKioskRefusesLeavingAndOpeningAndAltF4EndsThePlayer) {
