@@ -10,6 +10,7 @@
 //              SECONDS (default 600): the steps counted, and the player's
 //              private bytes, GDI and USER objects after the first loops
 //              and at the end
+//   silent     the same without the narrations
 #include <windows.h>
 #include <psapi.h>
 
@@ -250,7 +251,7 @@ int main(int argc, char** argv) {
     std::printf("fade: %ldx%ld fps median=%.1f min=%.1f\n", middle.x * 2, middle.y * 2,
                 rates[rates.size() / 2], rates.front());
     failed = rates[rates.size() / 2] < 30;
-  } else {
+  } else {  // endurance, silent
     int steps = 0, last = -1;
     Usage warm{};
     bool warmed = false;
