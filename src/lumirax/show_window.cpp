@@ -150,7 +150,7 @@ ShowWindow::ShowWindow(HINSTANCE instance, HWND owner, UINT endMessage, ShowHost
   ::RegisterClassExW(&windowClass);  // a second show finds it registered
 
   const std::vector<Monitor> monitors = Monitors();
-  screens_ = PlanScreens(monitors, MonitorOf(owner), options_.lastMonitor);
+  screens_ = Plan(monitors);
   const RECT screen = ScreenRect(monitors, screens_.show);
   size_ = {screen.right - screen.left, screen.bottom - screen.top};
   captionFont_ = Font(std::max(20, size_.height / 12), FW_SEMIBOLD);
@@ -732,8 +732,7 @@ void ShowWindow::Apply(const Screens& screens) {
   screens_ = screens;
   if (rehearsing_) return;
   Resize(ScreenRect(monitors, screens_.show));
-  // The kiosk has no presenter: nobody reads a console there.
-  if (screens_.console.empty() || plan_.kiosk) {
+  if (screens_.console.empty()) {
     if (console_) {
       console_.reset();
       ::SetForegroundWindow(window_);  // the keys go on reaching the show
@@ -771,12 +770,18 @@ void ShowWindow::Resize(const RECT& screen) {
 
 void ShowWindow::Reveal() {
   rehearsing_ = false;
-  const std::vector<Monitor> monitors = Monitors();
-  const Screens screens = PlanScreens(monitors, MonitorOf(owner_), options_.lastMonitor);
   ::ShowWindow(window_, SW_SHOW);
-  Apply(screens);
+  Apply(Plan(Monitors()));
   ::SetForegroundWindow(window_);
   ::SetFocus(window_);
+}
+
+// The kiosk has no presenter: its show covers the player's window on the
+// window's own monitor (a browsing window left on another would be open to
+// anyone at the stand), and it has no console.
+Screens ShowWindow::Plan(const std::vector<Monitor>& monitors) const {
+  if (plan_.kiosk) return {MonitorOf(owner_), {}};
+  return PlanScreens(monitors, MonitorOf(owner_), options_.lastMonitor);
 }
 
 void ShowWindow::ScreensChanged() {

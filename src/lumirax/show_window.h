@@ -54,8 +54,8 @@ struct ShowOptions {
 class ShowWindow : private ConsoleHost {
  public:
   // Covers the monitor the owner is on, or with two monitors or more
-  // another and puts the presenter's console on the owner's (not in the
-  // kiosk, which has no presenter), and runs the plan's slides from slide
+  // another and puts the presenter's console on the owner's (the kiosk's
+  // show covers the owner, with no console), and runs the plan's slides from slide
   // start; pictures says per entry whether the decoder prepares it. At the
   // end it posts endMessage to the owner with the entry shown as wParam; the
   // owner then destroys it.
@@ -112,6 +112,7 @@ class ShowWindow : private ConsoleHost {
   void Unhelp();      // the help taken away
   void Follow(Show::Outcome outcome);
   void Redraw();
+  Screens Plan(const std::vector<Monitor>& monitors) const;  // where a show starts
   void Apply(const Screens& screens);  // puts the show and the console on their monitors
   void Resize(const RECT& screen);
   void Reveal();           // from rehearsing into the show

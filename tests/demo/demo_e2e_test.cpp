@@ -574,6 +574,36 @@ TEST_F(Demo, TwoMonitorsShowOnTheOtherAndTheConsoleOnTheWindows) {
   EXPECT_TRUE(::IsWindow(window->handle));
 }
 
+// A kiosk has no presenter: with two monitors its show covers the player's
+// window on the window's own monitor, and no console comes up.
+TEST_F(Demo, TwoMonitorsKioskCoversTheWindowWithoutAConsole) {
+  ASSERT_EQ(::GetSystemMetrics(SM_CMONITORS), 2) << "run on an X server with two screens";
+  const std::string ini = root + "\\show.ini";
+  const std::string settings = "[Show]\nKiosk=yes\n";
+  WriteBytes(ini, Bytes(settings.begin(), settings.end()));
+  std::string inputs = "--show \"";
+  inputs += ini;
+  inputs += "\" \"";
+  inputs += Setting("TURV_DEMO_SLIDES");
+  inputs += '"';
+  const auto window = Launch(Pack(inputs));
+  ASSERT_TRUE(window);
+  const auto show = probe::WaitFor(
+      [](const probe::WindowInfo& w) { return w.visible && w.className == player::kShowClass; },
+      10'000);
+  ASSERT_TRUE(show) << "no show";
+  MONITORINFO own{};
+  own.cbSize = sizeof own;
+  ::GetMonitorInfoW(::MonitorFromWindow(window->handle, MONITOR_DEFAULTTONEAREST), &own);
+  EXPECT_TRUE(::EqualRect(&show->rect, &own.rcMonitor));
+  ::Sleep(1'000);
+  EXPECT_FALSE(probe::WaitFor(
+      [](const probe::WindowInfo& w) { return w.className == player::kConsoleClass; }, 0));
+  const auto player = ProcessOf(window->handle);
+  ::PostMessageA(show->handle, WM_SYSKEYDOWN, VK_F4, 1 | KF_ALTDOWN << 16);
+  EXPECT_EQ(WaitForExit(player, 30'000), std::optional<DWORD>(0));
+}
+
 // The player runs from the work folder, where anyone who can write the
 // temporary folder may leave a DLL: one named like a DLL it loads by name
 // (the theme engine, with its first window), which Wine is told to prefer to
