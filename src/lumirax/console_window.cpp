@@ -354,6 +354,9 @@ LRESULT ConsoleWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DISPLAYCHANGE:
       host_.ScreensChanged();
       return 0;
+    case WM_CLOSE:
+      host_.ConsoleClosing();
+      return 0;
     case WM_CTLCOLORSTATIC: {
       HDC dc = reinterpret_cast<HDC>(wParam);
       ::SetTextColor(dc, kInk);

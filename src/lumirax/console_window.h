@@ -29,6 +29,8 @@ class ConsoleHost {
   // A key pressed in the console, the show's keys among them; true when taken.
   virtual bool ConsoleKey(WPARAM key) = 0;
   virtual void ScreensChanged() = 0;  // the monitors changed
+  // Alt+F4 in the console: the show's to answer, as in the show.
+  virtual void ConsoleClosing() = 0;
   // Paints the show's overview into the console's area.
   virtual void PaintOverview(HDC dc, RECT area) const = 0;
 

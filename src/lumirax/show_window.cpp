@@ -790,6 +790,10 @@ void ShowWindow::ScreensChanged() {
   Apply(Replan(screens_, Monitors()));
 }
 
+void ShowWindow::ConsoleClosing() {
+  Take(EffectOf(Gesture::Close, plan_.kiosk));
+}
+
 bool ShowWindow::ConsoleKey(WPARAM key) {
   MSG message{};
   message.hwnd = window_;

@@ -127,6 +127,7 @@ class ShowWindow : private ConsoleHost {
   const Slide* Decoded(const SlideRequest& request) const override;
   bool ConsoleKey(WPARAM key) override;
   void ScreensChanged() override;
+  void ConsoleClosing() override;
   void PaintOverview(HDC dc, RECT area) const override;
 
   HWND owner_;
