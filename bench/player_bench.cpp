@@ -1,4 +1,4 @@
-// player_bench FOLDER WIDTH HEIGHT COUNT: the player as its user sees it.
+// player_bench FOLDER WIDTH HEIGHT COUNT [overview]: the player as its user sees it.
 // Writes COUNT JPEG slides of WIDTH x HEIGHT into FOLDER\karu.pqd (once;
 // encoded with the system's own JPEG encoder), each a photo-like picture with
 // a large block of its own colour in the middle, starts FOLDER\lumirax.exe
@@ -12,10 +12,17 @@
 //             Wine's own DLLs included)
 //   close_ms  from closing the window, right after Esc set the browsing view
 //             decoding its slides, to the end of the process
-// Times are found by reading the middle pixel every millisecond or so.
-#include <windows.h>
+// With "overview" it times the overview instead of the steps:
+//   overview_ms  from Tab in the show to the overview's frame on screen
+//   pictures_ms  from Tab to the last picture of the overview's page on screen
+// player_bench floors FOLDER: the same screen work with FOLDER\screenfloor.exe,
+// what Wine itself allows:
+//   first_ms  from its start to its maximised window's colour on screen
+//   step_ms   from Right to the other of two prepared full-screen bitmaps
+// Times are found by reading a pixel every millisecond or so.
 #include <psapi.h>
 #include <wincodec.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -69,8 +76,8 @@ std::vector<BYTE> Encode(IWICImagingFactory* factory, UINT width, UINT height, C
       for (UINT x = 0; x < width; ++x) {
         noise = noise * 1103515245u + 12345u;
         const int grain = static_cast<int>(noise >> 27) - 16;
-        const bool block = x > width * 3 / 8 && x < width * 5 / 8 && y > height * 3 / 8 &&
-                           y < height * 5 / 8;
+        const bool block =
+            x > width * 3 / 8 && x < width * 5 / 8 && y > height * 3 / 8 && y < height * 5 / 8;
         const int r = block ? GetRValue(colour) : static_cast<int>(x * 255 / width) + grain;
         const int g = block ? GetGValue(colour) : static_cast<int>(y * 255 / height) + grain;
         const int b = block ? GetBValue(colour) : 128 + grain;
@@ -133,8 +140,8 @@ double Now() {
 }
 
 bool Near(COLORREF a, COLORREF b) {
-  return std::abs(GetRValue(a) - GetRValue(b)) <= 16 && std::abs(GetGValue(a) - GetGValue(b)) <= 16 &&
-         std::abs(GetBValue(a) - GetBValue(b)) <= 16;
+  return std::abs(GetRValue(a) - GetRValue(b)) <= 16 &&
+         std::abs(GetGValue(a) - GetGValue(b)) <= 16 && std::abs(GetBValue(a) - GetBValue(b)) <= 16;
 }
 
 // Milliseconds from start until the pixel shows the colour; -1 after 20 s.
@@ -166,11 +173,82 @@ void Key(HWND window, WPARAM key) {
   ::PostMessageA(window, WM_KEYUP, key, 0xC0000001);
 }
 
+PROCESS_INFORMATION Start(const std::string& command, const std::string& folder) {
+  std::string line = command;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWMAXIMIZED;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                        &startup, &process)) {
+    Die("cannot start", static_cast<long>(::GetLastError()));
+  }
+  return process;
+}
+
+int Floors(const std::string& folder) {
+  const std::string program = "\"" + folder + "\\screenfloor.exe\"";
+  const POINT middle{::GetSystemMetrics(SM_CXSCREEN) / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2};
+  double start = Now();
+  PROCESS_INFORMATION paint = Start(program + " paint", folder);
+  const double first = Until(start, middle, kColours[0]);
+  ::PostMessageA(FindWindowOf("ScreenFloor"), WM_CLOSE, 0, 0);
+  ::WaitForSingleObject(paint.hProcess, 10'000);
+
+  PROCESS_INFORMATION swap = Start(program + " swap", folder);
+  Until(Now(), middle, kColours[0]);
+  const HWND window = FindWindowOf("ScreenFloor");
+  std::vector<double> steps;
+  for (int i = 1; i <= 5; ++i) {
+    ::Sleep(500);
+    const double at = Now();
+    Key(window, VK_RIGHT);
+    steps.push_back(Until(at, middle, kColours[i % 2]));
+  }
+  ::PostMessageA(window, WM_CLOSE, 0, 0);
+  ::WaitForSingleObject(swap.hProcess, 10'000);
+  std::sort(steps.begin(), steps.end());
+  std::printf("floors: first_ms=%.0f step_ms=%.0f (%.0f..%.0f)\n", first, steps[steps.size() / 2],
+              steps.front(), steps.back());
+  return first < 0 || steps.front() < 0 ? 1 : 0;
+}
+
+// Tab in the show: the overview's frame around the first slide, then the
+// last picture of its page (six by six cells for more than 25 slides).
+int Overview(HWND main, HANDLE process, int count) {
+  const int width = ::GetSystemMetrics(SM_CXSCREEN), height = ::GetSystemMetrics(SM_CYSCREEN);
+  Key(::GetDlgItem(main, 101), VK_F5);
+  Until(Now(), {width / 2, height / 2}, kColours[0]);
+  const HWND show = FindWindowOf("LumiraxShow");
+  ::Sleep(1'500);
+  const int columns = count <= 4 ? 2 : count <= 9 ? 3 : count <= 16 ? 4 : count <= 25 ? 5 : 6;
+  const int cellWidth = width / columns, cellHeight = height / columns;
+  const int pad = std::max(3, cellHeight / 20);
+  const int last = std::min(count, columns * columns) - 1;
+  const double at = Now();
+  Key(show, VK_TAB);
+  const double frame = Until(at, {pad, cellHeight / 2}, RGB(255, 190, 0));
+  const double pictures = Until(
+      at,
+      {last % columns * cellWidth + cellWidth / 2, last / columns * cellHeight + cellHeight / 2},
+      kColours[last % 6]);
+  Key(show, VK_ESCAPE);
+  Key(show, VK_ESCAPE);
+  ::Sleep(300);
+  ::PostMessageA(main, WM_CLOSE, 0, 0);
+  ::WaitForSingleObject(process, 10'000);
+  std::printf("overview-%d: overview_ms=%.0f pictures_ms=%.0f\n", count, frame, pictures);
+  return frame < 0 || pictures < 0 ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5) {
-    std::fputs("usage: player_bench FOLDER WIDTH HEIGHT COUNT\n", stderr);
+  if (argc == 3 && std::string(argv[1]) == "floors") return Floors(argv[2]);
+  if (argc != 5 && !(argc == 6 && std::string(argv[5]) == "overview")) {
+    std::fputs("usage: player_bench FOLDER WIDTH HEIGHT COUNT [overview] | floors FOLDER\n",
+               stderr);
     return 2;
   }
   const std::string folder = argv[1];
@@ -198,6 +276,7 @@ int main(int argc, char** argv) {
   ::GetWindowRect(::GetDlgItem(main, 102), &page);
   const POINT inPage{(page.left + page.right) / 2, (page.top + page.bottom) / 2};
   const double first = Until(start, inPage, kColours[0]);
+  if (argc == 6) return Overview(main, process.hProcess, count);
 
   const POINT middle{::GetSystemMetrics(SM_CXSCREEN) / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2};
   ::Sleep(1'500);
@@ -233,9 +312,10 @@ int main(int argc, char** argv) {
   const double close =
       ::WaitForSingleObject(process.hProcess, 20'000) == WAIT_OBJECT_0 ? Now() - at : -1;
   std::sort(steps.begin(), steps.end());
-  std::printf("%ux%u: first_ms=%.0f show_ms=%.0f step_ms=%.0f (%.0f..%.0f) cold_ms=%.0f peak_mib=%.1f "
-              "close_ms=%.0f\n",
-              width, height, first, show, steps[steps.size() / 2], steps.front(), steps.back(), cold,
-              static_cast<double>(memory.PeakWorkingSetSize) / (1024.0 * 1024.0), close);
+  std::printf(
+      "%ux%u: first_ms=%.0f show_ms=%.0f step_ms=%.0f (%.0f..%.0f) cold_ms=%.0f peak_mib=%.1f "
+      "close_ms=%.0f\n",
+      width, height, first, show, steps[steps.size() / 2], steps.front(), steps.back(), cold,
+      static_cast<double>(memory.PeakWorkingSetSize) / (1024.0 * 1024.0), close);
   return first < 0 || show < 0 || cold < 0 || steps.front() < 0 || close < 0 ? 1 : 0;
 }

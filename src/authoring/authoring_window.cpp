@@ -32,6 +32,7 @@
 #include "karupack/paths.h"
 #include "karupack/system.h"
 #include "win32/handles.h"
+#include "win32/window_owner.h"
 
 namespace turv::authoring {
 
@@ -283,7 +284,9 @@ class AuthoringWindow {
   int Run();
 
  private:
-  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  friend struct win32::OwnerProcedure<AuthoringWindow>;
+  static void Report(HWND window, const std::exception_ptr& error) noexcept;
+  void Detached() { list_ = nullptr; }
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void Command(int id, int code);
   LRESULT Notify(const NMHDR& header);
@@ -353,7 +356,7 @@ class AuthoringWindow {
 AuthoringWindow::AuthoringWindow(HINSTANCE instance, Opened how) : instance_(instance) {
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = Procedure;
+  windowClass.lpfnWndProc = win32::OwnerProcedure<AuthoringWindow>::Procedure;
   windowClass.hInstance = instance;
   windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(1));
   windowClass.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
@@ -403,30 +406,16 @@ int AuthoringWindow::Run() {
   return static_cast<int>(message.wParam);
 }
 
-LRESULT CALLBACK AuthoringWindow::Procedure(HWND window, UINT message, WPARAM wParam,
-                                            LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* self =
-        static_cast<AuthoringWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->window_ = window;
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<AuthoringWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (self == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
-  if (message == WM_NCDESTROY) {
-    self->window_ = nullptr;
-    self->list_ = nullptr;
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    return ::DefWindowProcW(window, message, wParam, lParam);
-  }
-  // No exception may unwind through the system's frames.
+void AuthoringWindow::Report(HWND window, const std::exception_ptr& error) noexcept {
+  std::string what = "?";
   try {
-    return self->Handle(message, wParam, lParam);
-  } catch (const std::exception& error) {
-    ::MessageBoxW(window, Say16(Text::InternalError, {error.what()}).c_str(), L"karupack",
-                  MB_OK | MB_ICONERROR);
-    return 0;
+    std::rethrow_exception(error);
+  } catch (const std::exception& e) {
+    what = e.what();
+  } catch (...) {
   }
+  ::MessageBoxW(window, Say16(Text::InternalError, {what}).c_str(), L"karupack",
+                MB_OK | MB_ICONERROR);
 }
 
 LRESULT AuthoringWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {

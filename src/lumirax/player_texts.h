@@ -109,4 +109,33 @@ inline constexpr T kInternalShort = u"Interner Fehler.";
 inline constexpr T kOpenQuote = u"„";
 inline constexpr T kCloseQuote = u"“";
 
+// The presenter's console and the show's help.
+inline constexpr T kConsoleTitle = u"Referentenansicht";
+inline constexpr T kConsoleSlide = u"Folie ";
+inline constexpr T kConsoleOf = u" von ";
+inline constexpr T kConsoleBlack = u" – Bildschirm schwarz";
+inline constexpr T kConsoleWhite = u" – Bildschirm weiß";
+inline constexpr T kConsoleOverview = u" – Übersicht";
+inline constexpr T kConsoleNext = u"Als Nächstes: ";
+inline constexpr T kConsoleLast = u"Als Nächstes: Ende der Präsentation";
+inline constexpr T kConsoleElapsed = u"Vergangen: ";
+inline constexpr T kConsolePaused = u" (angehalten)";
+inline constexpr T kConsoleClock = u"Uhrzeit: ";
+inline constexpr T kConsolePause = u"&Anhalten (T)";
+inline constexpr T kConsoleGoOn = u"&Weiter (T)";
+inline constexpr T kConsoleReset = u"&Zurücksetzen (Z)";
+inline constexpr T kShowHelp =
+    u"Tasten in der Präsentation\n\n"
+    u"Weiter:\tRechts, Unten, Bild ab, Leertaste, Klick\n"
+    u"Zurück:\tLinks, Oben, Bild auf, Rücktaste\n"
+    u"Erste / letzte Folie:\tPos1 / Ende\n"
+    u"Folie Nummer N:\tN, dann Eingabetaste\n"
+    u"Schwarz / weiß:\tB oder Punkt / W oder Komma (noch einmal: zurück)\n"
+    u"Übersicht:\tTab; Pfeile wählen, Eingabetaste zeigt, Tab oder Esc zurück\n"
+    u"Bildschirme tauschen:\tS\n"
+    u"Zeit anhalten / zurücksetzen:\tT / Z\n"
+    u"Notizen größer / kleiner:\tStrg+Plus / Strg+Minus\n"
+    u"Ende:\tEsc\n\n"
+    u"Eine beliebige Taste schließt diese Hilfe.";
+
 }  // namespace turv::player::text

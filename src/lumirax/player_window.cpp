@@ -118,7 +118,8 @@ PlayerWindow::PlayerWindow(HINSTANCE instance, const Presentation& presentation,
       workFolder_(std::move(workFolder)),
       plan_(ReadShow(presentation_, showProblem_)),
       startLine_(showProblem_.empty() ? statusLine
-                                      : statusLine + Text(text::kStatusSeparator) + showProblem_) {
+                                      : statusLine + Text(text::kStatusSeparator) + showProblem_),
+      notes_(ReadNotes(presentation_)) {
   // A rehearsal gives the show at once and by hand, and writes down its times.
   rehearsalFile_ = EnvironmentValue(format::kRehearsalVariable);
   if (!rehearsalFile_.empty()) {
@@ -134,7 +135,7 @@ PlayerWindow::PlayerWindow(HINSTANCE instance, const Presentation& presentation,
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
   windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
-  windowClass.lpfnWndProc = Procedure;
+  windowClass.lpfnWndProc = win32::OwnerProcedure<PlayerWindow>::Procedure;
   windowClass.hInstance = instance;
   windowClass.hIcon = ::LoadIconW(nullptr, MAKEINTRESOURCEW(32512));      // IDI_APPLICATION
   windowClass.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
@@ -189,7 +190,12 @@ int PlayerWindow::Run() {
   ::ShowWindow(window_, SW_SHOWMAXIMIZED);
   ::UpdateWindow(window_);
   ::SetFocus(list_);
-  if (plan_.startInShow) StartShow(0);
+  // A rehearsal is given from the presenter's console, as P gives it.
+  if (rehearsal_) {
+    Rehearse();
+  } else if (plan_.startInShow) {
+    StartShow(0);
+  }
   MSG message;
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (TakeKey(message)) continue;
@@ -202,13 +208,12 @@ int PlayerWindow::Run() {
 }
 
 bool PlayerWindow::TakeKey(const MSG& message) {
-  if (message.message != WM_KEYDOWN || show_ || window_ == nullptr ||
-      (message.hwnd != window_ && !::IsChild(window_, message.hwnd))) {
-    return false;
-  }
+  if (message.message != WM_KEYDOWN || window_ == nullptr) return false;
   // Reached from the message loop, not the window procedure: failures are
   // reported here, as the procedure reports its own.
   try {
+    if (show_) return show_->TakeKey(message);  // the show's and the console's keys
+    if (message.hwnd != window_ && !::IsChild(window_, message.hwnd)) return false;
     return BrowsingKey(message.wParam);
   } catch (...) {
     ReportError(window_, std::current_exception());
@@ -221,6 +226,9 @@ bool PlayerWindow::BrowsingKey(WPARAM key) {
   switch (key) {
     case VK_F5:
       StartShow(::GetKeyState(VK_SHIFT) < 0 ? selected_ : 0);
+      return true;
+    case 'P':
+      Rehearse();
       return true;
     case VK_DOWN:
       if (selected_ + 1 < count) Select(static_cast<int>(selected_ + 1));
@@ -237,27 +245,8 @@ bool PlayerWindow::BrowsingKey(WPARAM key) {
   }
 }
 
-LRESULT CALLBACK PlayerWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* self =
-        static_cast<PlayerWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->window_ = window;
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<PlayerWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (self == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
-  if (message == WM_NCDESTROY) {
-    self->window_ = nullptr;
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    return ::DefWindowProcW(window, message, wParam, lParam);
-  }
-  // No exception may unwind through the system's frames.
-  try {
-    return self->Handle(message, wParam, lParam);
-  } catch (...) {
-    ReportError(window, std::current_exception());
-    return 0;
-  }
+void PlayerWindow::Report(HWND window, const std::exception_ptr& error) noexcept {
+  ReportError(window, error);
 }
 
 LRESULT PlayerWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -504,7 +493,21 @@ void PlayerWindow::StartShow(std::size_t from) {
   audio_->Leave();
   ShowHost& host = *this;
   show_ = std::make_unique<ShowWindow>(instance_, window_, kShowEnded, host, presentation_, plan_,
-                                       pictures_, plan_.SlideOf(from));
+                                       pictures_, plan_.SlideOf(from),
+                                       ShowOptions{lastShowMonitor_, false, notes_});
+  if (rehearsal_) rehearsal_->Entered(show_->Entry(), ::GetTickCount64());
+  WantNow();
+}
+
+// To rehearse: the show from the selected entry's slide, with the console
+// alone in the window.
+void PlayerWindow::Rehearse() {
+  if (plan_.slides.empty()) return;
+  audio_->Leave();
+  ShowHost& host = *this;
+  show_ = std::make_unique<ShowWindow>(instance_, window_, kShowEnded, host, presentation_, plan_,
+                                       pictures_, plan_.SlideOf(selected_),
+                                       ShowOptions{lastShowMonitor_, true, notes_});
   if (rehearsal_) rehearsal_->Entered(show_->Entry(), ::GetTickCount64());
   WantNow();
 }
@@ -515,6 +518,7 @@ void PlayerWindow::ShowMoved() {
 }
 
 void PlayerWindow::EndShow(std::size_t at) {
+  if (show_) lastShowMonitor_ = show_->ShowMonitor();
   show_.reset();
   if (rehearsal_) {
     // The rehearsal was the one show: the author goes back to the window

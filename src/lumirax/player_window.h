@@ -20,6 +20,7 @@
 #include "lumirax/slide_worker.h"
 #include "lumirax/sound_desk.h"
 #include "win32/handles.h"
+#include "win32/window_owner.h"
 
 namespace turv::player {
 
@@ -39,7 +40,8 @@ class PlayerWindow : private ShowHost {
   int Run();
 
  private:
-  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  friend struct win32::OwnerProcedure<PlayerWindow>;
+  static void Report(HWND window, const std::exception_ptr& error) noexcept;
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   // Keys that work wherever the focus is: Down and Up change the entry,
   // F5 and Shift+F5 start the show. True when the key was taken.
@@ -57,6 +59,7 @@ class PlayerWindow : private ShowHost {
   void WantNow();
   void SlidesArrived();
   void StartShow(std::size_t from);  // from the slide showing that entry, or the next
+  void Rehearse();                   // P: the console alone in the window
   void EndShow(std::size_t at);
   // A rehearsal's end: the times go to its file (once).
   void FinishRehearsal();
@@ -97,6 +100,8 @@ class PlayerWindow : private ShowHost {
   std::unique_ptr<ShowWindow> show_;
   std::unique_ptr<SoundDesk> sound_;
   std::unique_ptr<AudioView> audio_;  // the selected audio entry, played
+  std::u16string lastShowMonitor_;
+  std::vector<std::u16string> notes_;  // the presenter's notes per entry
   // Started as a rehearsal (format::kRehearsalVariable): its times and file.
   std::optional<Rehearsal> rehearsal_;
   std::u16string rehearsalFile_;

@@ -135,12 +135,22 @@ void ShowClock::Entered(std::uint64_t now, std::uint32_t milliseconds, bool soun
   stands_ = milliseconds;
   sounding_ = sounding;
   soundEnded_ = now;
+  played_ = 0;
+  moved_ = now;
 }
 
 void ShowClock::SoundEnded(std::uint64_t now) {
   if (!sounding_) return;
   sounding_ = false;
   soundEnded_ = now;
+}
+
+void ShowClock::SoundAt(std::uint64_t now, std::uint32_t played, std::uint32_t length) {
+  if (played != played_) {
+    played_ = played;
+    moved_ = now;
+  }
+  if (length > 0 && (played >= length || now - moved_ >= kSoundStallMs)) SoundEnded(now);
 }
 
 std::optional<std::uint64_t> ShowClock::Due() const {
@@ -152,7 +162,31 @@ bool ShowClock::StartFade(std::uint64_t now, std::uint32_t fadeMs) {
   const bool fading = FadeLevel(now) < 255;
   fadeLength_ = fading ? 0 : fadeMs;
   fadeStart_ = now;
+  lastFrame_ = now;
   return fadeLength_ != 0;
+}
+
+void ShowClock::Blend(std::span<const std::uint32_t> from, std::span<const std::uint32_t> to,
+                      std::span<std::uint32_t> out, int level) {
+  // Red and blue in one multiply, green in another: a frame of 1920x1080
+  // in a few ms, so that a fade keeps its frame rate.
+  // Weights that add up to 256, so that the ends are the slides exactly.
+  const auto b = static_cast<std::uint32_t>(std::clamp(level, 0, 255));
+  const std::uint32_t to256 = b + (b >> 7), from256 = 256 - to256;
+  const std::size_t n = std::min({from.size(), to.size(), out.size()});
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint32_t p = from[i], q = to[i];
+    const std::uint32_t redBlue =
+        ((p & 0xFF00FF) * from256 + (q & 0xFF00FF) * to256) >> 8 & 0xFF00FF;
+    const std::uint32_t green = ((p & 0x00FF00) * from256 + (q & 0x00FF00) * to256) >> 8 & 0x00FF00;
+    out[i] = redBlue | green;
+  }
+}
+
+bool ShowClock::FadeFrame(std::uint64_t now) {
+  if (now - lastFrame_ > kFadeStallMs) fadeLength_ = 0;
+  lastFrame_ = now;
+  return FadeLevel(now) < 255;
 }
 
 int ShowClock::FadeLevel(std::uint64_t now) const {

@@ -18,6 +18,12 @@ namespace turv::player {
 
 // The pointer hides over the show after this long without moving.
 inline constexpr std::uint32_t kPointerIdleMs = 2'000;
+// A fade whose frames come further apart than this (a machine too busy to
+// keep its pace) skips to its end.
+inline constexpr std::uint32_t kFadeStallMs = 100;
+// A narration of known length whose position stands still this long has
+// ended for the show (a system that opens a sound but never plays it).
+inline constexpr std::uint32_t kSoundStallMs = 1'500;
 // The music's level under a show with narration, unless its Volume= says.
 inline constexpr int kMusicUnderNarration = 40;
 
@@ -74,8 +80,16 @@ class ShowClock {
   // key); sounding: its sound plays, and a timed slide stands until it ends
   // as well. A key's step calls it again, which restarts the count.
   void Entered(std::uint64_t now, std::uint32_t milliseconds, bool sounding);
+  // A key at now that keeps the slide (back from black or the overview)
+  // starts its count anew; a sound still playing is still waited for.
+  void Restart(std::uint64_t now) { entered_ = now; }
   // The slide's sound ended at now.
   void SoundEnded(std::uint64_t now);
+  // Where the slide's sound is at now (ms played, its length, 0 while not
+  // known): past its length, or standing still for kSoundStallMs, it has
+  // ended.
+  void SoundAt(std::uint64_t now, std::uint32_t played, std::uint32_t length);
+  bool Sounding() const { return sounding_; }
   // When the show moves on by itself; nothing while it waits for a key.
   std::optional<std::uint64_t> Due() const;
 
@@ -84,6 +98,14 @@ class ShowClock {
   bool StartFade(std::uint64_t now, std::uint32_t fadeMs);
   // The new slide's share of the picture, 0 to 255 (255: no fade runs).
   int FadeLevel(std::uint64_t now) const;
+  // A fade's frame is due at now: false when the fade is over, or when the
+  // frame before came more than kFadeStallMs ago, which ends it.
+  bool FadeFrame(std::uint64_t now);
+
+  // One frame of a fade: each pixel (0xAARRGGBB) of out is from's and to's
+  // mixed by level, to's share of 0 to 255.
+  static void Blend(std::span<const std::uint32_t> from, std::span<const std::uint32_t> to,
+                    std::span<std::uint32_t> out, int level);
 
   void PointerMoved(std::uint64_t now) { pointerMoved_ = now; }
   bool PointerHidden(std::uint64_t now) const { return now - pointerMoved_ >= kPointerIdleMs; }
@@ -93,8 +115,11 @@ class ShowClock {
   std::uint32_t stands_ = 0;
   bool sounding_ = false;
   std::uint64_t soundEnded_ = 0;
+  std::uint32_t played_ = 0;
+  std::uint64_t moved_ = 0;  // when played_ last changed
   std::uint64_t fadeStart_ = 0;
   std::uint32_t fadeLength_ = 0;
+  std::uint64_t lastFrame_ = 0;
   std::uint64_t pointerMoved_ = 0;
 };
 

@@ -399,6 +399,212 @@ TEST_F(Demo, AltF4EndsTheShowAsEscDoes) {
   EXPECT_EQ(WaitForExit(player, 30'000), std::optional<DWORD>(0));
 }
 
+// The presenter's keys in the show, each read back from the screen: a slide
+// by its number, black and white (by the clicker's keys too), the help, the
+// overview with its mark and its pictures.
+TEST_F(Demo, PresenterKeysGoToNumbersBlankTheScreenAndShowTheOverview) {
+  std::string slides = "\"";
+  slides += Setting("TURV_DEMO_SLIDES");
+  slides += '"';
+  const auto window = Launch(Pack(slides));
+  ASSERT_TRUE(window);
+  // P: the console alone over the window, to rehearse; F5 there starts the
+  // show, which on one monitor has the screen to itself.
+  Press(::GetDlgItem(window->handle, player::kListId), 'P');
+  const auto console = probe::WaitFor(
+      [](const probe::WindowInfo& w) { return w.visible && w.className == player::kConsoleClass; },
+      10'000);
+  ASSERT_TRUE(console) << "no console";
+  EXPECT_EQ(probe::TextOfW(::GetDlgItem(console->handle, player::kConsoleSlideId)),
+            L"Folie 1 von 9");
+  Press(console->handle, VK_F5);
+  const auto found = probe::WaitFor(
+      [](const probe::WindowInfo& w) { return w.visible && w.className == player::kShowClass; },
+      10'000);
+  ASSERT_TRUE(found) << "no show";
+  EXPECT_TRUE(probe::WaitUntil([&] { return !::IsWindow(console->handle); }, 5'000));
+  const HWND show = found->handle;
+  const int width = ::GetSystemMetrics(SM_CXSCREEN), height = ::GetSystemMetrics(SM_CYSCREEN);
+  const int x = width / 2, y = height / 2;
+  const COLORREF red = RGB(200, 30, 30), blue = RGB(40, 70, 200), yellow = RGB(230, 180, 20);
+  EXPECT_TRUE(ShowsColour(x, y, red));
+
+  Press(show, '3');
+  Press(show, VK_RETURN);
+  EXPECT_TRUE(ShowsColour(x, y, blue));
+  for (const WPARAM key : {WPARAM{'B'}, WPARAM{VK_OEM_PERIOD}, WPARAM{'W'}, WPARAM{VK_OEM_COMMA}}) {
+    const bool white = key == 'W' || key == VK_OEM_COMMA;
+    SCOPED_TRACE(key);
+    Press(show, key);
+    EXPECT_TRUE(ShowsColour(x, y, white ? RGB(255, 255, 255) : RGB(0, 0, 0)));
+    Press(show, key);  // the same key again: the slide is back
+    EXPECT_TRUE(ShowsColour(x, y, blue));
+  }
+  Press(show, 'B');
+  Press(show, VK_NEXT);  // a clicker's step brings the screen back, one on
+  EXPECT_TRUE(ShowsColour(x, y, yellow));
+  Press(show, VK_F1);  // the help, in a dark box, until any key
+  EXPECT_TRUE(ShowsColour(width / 8 + 4, height * 7 / 8 - 4, RGB(30, 30, 36)));
+  Press(show, 'Q');
+  EXPECT_TRUE(ShowsColour(width / 8 + 4, height * 7 / 8 - 4, yellow));
+  Press(show, '9');
+  Press(show, '9');
+  Press(show, VK_RETURN);  // past the end: the last, the damaged picture's caption
+  Press(show, VK_PRIOR);
+  EXPECT_TRUE(ShowsColour(x, height / 4, RGB(220, 0, 0)));  // the upright photo
+
+  // The overview of nine: three by three, the slide that was up (8) framed,
+  // the first slide's picture small in its cell; the arrows move the frame,
+  // Enter shows the framed slide, Esc goes back to the one that was up.
+  Press(show, VK_TAB);
+  const int cellWidth = width / 3, cellHeight = height / 3, pad = std::max(3, cellHeight / 20);
+  const auto framed = [&](int cell) {
+    return ShowsColour(cell % 3 * cellWidth + pad, cell / 3 * cellHeight + cellHeight / 2,
+                       RGB(255, 190, 0));
+  };
+  EXPECT_TRUE(framed(7));
+  EXPECT_TRUE(ShowsColour(cellWidth / 2, cellHeight / 2, red));
+  Press(show, VK_UP);
+  Press(show, VK_LEFT);
+  EXPECT_TRUE(framed(3));
+  Press(show, VK_ESCAPE);
+  EXPECT_TRUE(ShowsColour(x, height / 4, RGB(220, 0, 0)));
+  Press(show, VK_TAB);
+  Press(show, VK_HOME);
+  Press(show, VK_RIGHT);
+  Press(show, VK_DOWN);
+  EXPECT_TRUE(framed(4));
+  Press(show, VK_RETURN);
+  EXPECT_TRUE(ShowsColour(x, y, RGB(120, 40, 160)));  // slide 5, the BMP
+  EXPECT_TRUE(::IsWindow(show));
+  Press(show, VK_ESCAPE);
+  EXPECT_TRUE(probe::WaitUntil([&] { return !::IsWindow(show); }, 10'000));
+}
+
+// Two monitors (a test of its own, on an X server with two screens): F5
+// puts the show on the monitor the player's window is not on and the
+// presenter's console on the window's; the console's standard controls read
+// the slide's notes (from show.ini; without any, its caption), its number
+// and a running time; Right in the console steps both; Alt+F4 ends both. A
+// narration packed first is no slide: slides count and take their notes as
+// the show has them, not as the entries lie.
+TEST_F(Demo, TwoMonitorsShowOnTheOtherAndTheConsoleOnTheWindows) {
+  ASSERT_EQ(::GetSystemMetrics(SM_CMONITORS), 2) << "run on an X server with two screens";
+  const std::string ini = root + "\\show.ini", narration = root + "\\ansage.wav";
+  const std::string notes =
+      "[a-rot.png]\nNote=Rot zuerst: die Signalfarbe\nNote=dann die Tabelle\n"
+      "[c-blau.gif]\nSound=ansage.wav\nNote=Blau beruhigt \xE2\x80\x93 kurz halten\n";
+  WriteBytes(ini, Bytes(notes.begin(), notes.end()));
+  Bytes wav;  // a tenth of a second of silence
+  const auto put = [&](std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) wav.push_back(static_cast<char>(value >> (8 * i)));
+  };
+  const auto tag = [&](const char* four) { wav.insert(wav.end(), four, four + 4); };
+  tag("RIFF"), put(36 + 1600, 4), tag("WAVE"), tag("fmt "), put(16, 4), put(1, 2), put(1, 2);
+  put(8000, 4), put(16000, 4), put(2, 2), put(16, 2), tag("data"), put(1600, 4);
+  wav.resize(wav.size() + 1600);
+  WriteBytes(narration, wav);
+  std::string inputs = "--show \"";  // (built in steps: GCC 12 warns falsely otherwise)
+  inputs += ini;
+  inputs += "\" \"";
+  inputs += narration;
+  inputs += "\" \"";
+  inputs += Setting("TURV_DEMO_SLIDES");
+  inputs += '"';
+  const auto window = Launch(Pack(inputs));
+  ASSERT_TRUE(window);
+  std::vector<RECT> monitors;
+  ::EnumDisplayMonitors(
+      nullptr, nullptr,
+      [](HMONITOR, HDC, LPRECT rect, LPARAM list) WINAPI -> BOOL {
+        reinterpret_cast<std::vector<RECT>*>(list)->push_back(*rect);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&monitors));
+  ASSERT_EQ(monitors.size(), 2u);
+  MONITORINFO own{};
+  own.cbSize = sizeof own;
+  ::GetMonitorInfoW(::MonitorFromWindow(window->handle, MONITOR_DEFAULTTONEAREST), &own);
+  const RECT other = ::EqualRect(&monitors[0], &own.rcMonitor) ? monitors[1] : monitors[0];
+  ASSERT_FALSE(::EqualRect(&other, &own.rcMonitor));
+
+  Press(::GetDlgItem(window->handle, player::kListId), VK_F5);
+  const auto visible = [](const char* className) {
+    return probe::WaitFor(
+        [&](const probe::WindowInfo& w) { return w.visible && w.className == className; }, 10'000);
+  };
+  const auto show = visible(player::kShowClass);
+  const auto console = visible(player::kConsoleClass);
+  ASSERT_TRUE(show && console);
+  EXPECT_TRUE(::EqualRect(&show->rect, &other));
+  EXPECT_TRUE(::EqualRect(&console->rect, &own.rcMonitor));
+
+  const auto text = [&](int id) { return probe::TextOfW(::GetDlgItem(console->handle, id)); };
+  EXPECT_EQ(text(player::kConsoleNotesId), L"Rot zuerst: die Signalfarbe\r\ndann die Tabelle");
+  EXPECT_EQ(text(player::kConsoleSlideId), L"Folie 1 von 9");
+  EXPECT_EQ(text(player::kConsoleNextId),
+            L"Als N\xE4"
+            L"chstes: b-gruen.JPG");
+  const std::wstring started = text(player::kConsoleElapsedId);
+  EXPECT_EQ(started.rfind(L"Vergangen: 00:0", 0), 0u) << probe::Utf8(started);
+  EXPECT_TRUE(probe::WaitUntil([&] { return text(player::kConsoleElapsedId) != started; }, 5'000));
+  EXPECT_EQ(text(player::kConsoleClockId).rfind(L"Uhrzeit: ", 0), 0u);
+
+  Press(console->handle, VK_RIGHT);
+  EXPECT_EQ(text(player::kConsoleNotesId), L"b-gruen.JPG");  // no notes: the caption
+  EXPECT_EQ(text(player::kConsoleSlideId), L"Folie 2 von 9");
+  ::PostMessageW(console->handle, WM_LBUTTONDOWN, 0, MAKELPARAM(10, 10));  // a stray click
+  Press(console->handle, VK_TAB);
+  EXPECT_EQ(text(player::kConsoleSlideId),
+            L"Folie 2 von 9 \x2013 \xDC"
+            L"bersicht");
+  Press(console->handle, VK_TAB);
+  Press(console->handle, VK_NEXT);  // a clicker's step
+  EXPECT_EQ(text(player::kConsoleNotesId), L"Blau beruhigt \x2013 kurz halten");
+  // S swaps the screens.
+  Press(console->handle, 'S');
+  RECT now;
+  ::GetWindowRect(show->handle, &now);
+  EXPECT_TRUE(::EqualRect(&now, &own.rcMonitor));
+  ::GetWindowRect(console->handle, &now);
+  EXPECT_TRUE(::EqualRect(&now, &other));
+  // Alt+F4 in the console ends the show as in the show: both, not the player.
+  ::PostMessageA(console->handle, WM_SYSKEYDOWN, VK_F4, 1 | KF_ALTDOWN << 16);
+  EXPECT_TRUE(probe::WaitUntil(
+      [&] { return !::IsWindow(show->handle) && !::IsWindow(console->handle); }, 10'000));
+  EXPECT_TRUE(::IsWindow(window->handle));
+}
+
+// A kiosk has no presenter: with two monitors its show covers the player's
+// window on the window's own monitor, and no console comes up.
+TEST_F(Demo, TwoMonitorsKioskCoversTheWindowWithoutAConsole) {
+  ASSERT_EQ(::GetSystemMetrics(SM_CMONITORS), 2) << "run on an X server with two screens";
+  const std::string ini = root + "\\show.ini";
+  const std::string settings = "[Show]\nKiosk=yes\n";
+  WriteBytes(ini, Bytes(settings.begin(), settings.end()));
+  std::string inputs = "--show \"";
+  inputs += ini;
+  inputs += "\" \"";
+  inputs += Setting("TURV_DEMO_SLIDES");
+  inputs += '"';
+  const auto window = Launch(Pack(inputs));
+  ASSERT_TRUE(window);
+  const auto show = probe::WaitFor(
+      [](const probe::WindowInfo& w) { return w.visible && w.className == player::kShowClass; },
+      10'000);
+  ASSERT_TRUE(show) << "no show";
+  MONITORINFO own{};
+  own.cbSize = sizeof own;
+  ::GetMonitorInfoW(::MonitorFromWindow(window->handle, MONITOR_DEFAULTTONEAREST), &own);
+  EXPECT_TRUE(::EqualRect(&show->rect, &own.rcMonitor));
+  ::Sleep(1'000);
+  EXPECT_FALSE(probe::WaitFor(
+      [](const probe::WindowInfo& w) { return w.className == player::kConsoleClass; }, 0));
+  const auto player = ProcessOf(window->handle);
+  ::PostMessageA(show->handle, WM_SYSKEYDOWN, VK_F4, 1 | KF_ALTDOWN << 16);
+  EXPECT_EQ(WaitForExit(player, 30'000), std::optional<DWORD>(0));
+}
+
 // The player runs from the work folder, where anyone who can write the
 // temporary folder may leave a DLL: one named like a DLL it loads by name
 // (the theme engine, with its first window), which Wine is told to prefer to

@@ -58,6 +58,7 @@ TEST(ShowClock, ATimedSlideStandsItsTimeAndItsSoundAndAKeyRestartsTheCount) {
     std::optional<std::uint64_t> keyAt;        // a key's step back onto a slide of the same time
     std::optional<std::uint64_t> soundEndsAt;  // when sounding
     std::optional<std::uint64_t> due;          // entered at 1,000
+    bool keeps = false;  // the key keeps the slide (back from black or the overview)
   };
   const Case cases[] = {
       {"by hand", 0, false, std::nullopt, std::nullopt, std::nullopt},
@@ -67,12 +68,15 @@ TEST(ShowClock, ATimedSlideStandsItsTimeAndItsSoundAndAKeyRestartsTheCount) {
       {"a sound shorter than its time", 5'000, true, std::nullopt, 2'000, 6'000},
       {"an audio slide by hand", 0, true, std::nullopt, 4'000, std::nullopt},
       {"a key while its sound plays", 2'000, true, 1'500, 2'000, 3'500},
+      {"back from black", 5'000, false, 3'500, std::nullopt, 8'500, true},
+      {"back from black while its sound plays", 2'000, true, 1'500, 2'000, 3'500, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ShowClock clock;
     clock.Entered(1'000, c.milliseconds, c.sounding);
-    if (c.keyAt) clock.Entered(*c.keyAt, c.milliseconds, c.sounding);
+    if (c.keyAt && c.keeps) clock.Restart(*c.keyAt);
+    if (c.keyAt && !c.keeps) clock.Entered(*c.keyAt, c.milliseconds, c.sounding);
     if (c.sounding) {
       EXPECT_EQ(clock.Due(), std::nullopt);  // never before the sound has ended
       clock.SoundEnded(*c.soundEndsAt);
@@ -84,6 +88,22 @@ TEST(ShowClock, ATimedSlideStandsItsTimeAndItsSoundAndAKeyRestartsTheCount) {
   clock.Entered(1'000, 5'000, false);
   clock.SoundEnded(20'000);
   EXPECT_EQ(clock.Due(), std::optional<std::uint64_t>(6'000));
+
+  // A sound's position as polled: one that moves holds the slide, one past
+  // its end or standing still has ended; an unknown length never ends it.
+  clock.Entered(1'000, 200, true);
+  clock.SoundAt(1'500, 0, 0);
+  clock.SoundAt(2'900, 0, 0);
+  clock.SoundAt(3'000, 400, 3'000);
+  clock.SoundAt(3'900, 1'300, 3'000);
+  EXPECT_TRUE(clock.Sounding());
+  clock.SoundAt(4'000, 3'000, 3'000);
+  EXPECT_EQ(clock.Due(), std::optional<std::uint64_t>(4'000));
+  clock.Entered(5'000, 200, true);
+  clock.SoundAt(5'500, 0, 100);
+  EXPECT_TRUE(clock.Sounding());
+  clock.SoundAt(5'000 + kSoundStallMs, 0, 100);  // opened, never played
+  EXPECT_EQ(clock.Due(), std::optional<std::uint64_t>(5'000 + kSoundStallMs));
 }
 
 TEST(ShowClock, AFadeRunsItsTimeAndAStepDuringItCompletesItAndCuts) {
@@ -96,7 +116,24 @@ TEST(ShowClock, AFadeRunsItsTimeAndAStepDuringItCompletesItAndCuts) {
   EXPECT_FALSE(clock.StartFade(1'300, 400));  // a key during the fade
   EXPECT_EQ(clock.FadeLevel(1'300), 255);
   EXPECT_TRUE(clock.StartFade(1'301, 400));  // the next step fades again
+  EXPECT_TRUE(clock.FadeFrame(1'316));
+  EXPECT_FALSE(clock.FadeFrame(1'701));
   EXPECT_EQ(clock.FadeLevel(1'701), 255);
+  // Frames that cannot keep the pace: the fade skips to its end.
+  EXPECT_TRUE(clock.StartFade(2'000, 400));
+  EXPECT_FALSE(clock.FadeFrame(2'000 + kFadeStallMs + 1));
+  EXPECT_EQ(clock.FadeLevel(2'200), 255);
+
+  // A frame: no channel spills into its neighbour, the ends are the slides.
+  const std::vector<std::uint32_t> from{0xFFFFFF, 0x000000, 0xFF0000},
+      to{0x000000, 0xFFFFFF, 0x0000FF};
+  std::vector<std::uint32_t> out(3);
+  ShowClock::Blend(from, to, out, 128);
+  EXPECT_EQ(out, (std::vector<std::uint32_t>{0x7E7E7E, 0x808080, 0x7E0080}));
+  ShowClock::Blend(from, to, out, 0);
+  EXPECT_EQ(out, from);
+  ShowClock::Blend(from, to, out, 255);
+  EXPECT_EQ(out, to);
 }
 
 TEST(ShowGestures, TheKioskRefusesLeavingAndOpeningAndAltF4EndsThePlayer) {

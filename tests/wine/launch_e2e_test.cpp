@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -591,6 +592,25 @@ TEST_F(LaunchE2E, KioskOpensIntoTheShowLoopsByItselfAndOnlyAltF4EndsIt) {
   ::PostMessageA(show->handle, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
   EXPECT_TRUE(follow(7));  // still running by itself
   EXPECT_TRUE(::IsWindowVisible(show->handle));
+
+  // The keys that only move within the show work there: white holds the
+  // timed show, a number and Enter go to that slide (the one before the
+  // slide that was up) and the show runs on from it.
+  ::PostMessageA(show->handle, WM_KEYDOWN, 'W', 0);
+  ::Sleep(300);
+  const std::wstring held = probe::TextOfW(show->handle);
+  ::Sleep(2'500);
+  EXPECT_EQ(probe::TextOfW(show->handle), held);
+  const std::vector<std::wstring> names{L"Eins", L"Zwei", L"Drei"};
+  const auto at = std::find(names.begin(), names.end(), held) - names.begin();
+  ASSERT_LT(at, 3);
+  const auto back = (at + 2) % 3;
+  ::PostMessageA(show->handle, WM_KEYDOWN, static_cast<WPARAM>('1' + back), 0);
+  ::PostMessageA(show->handle, WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_TRUE(probe::WaitUntil([&] { return probe::TextOfW(show->handle) == names[back]; }, 900));
+  seen = {names[back]};
+  EXPECT_TRUE(follow(2));
+  EXPECT_EQ(seen.back(), held);
 
   ::PostMessageA(show->handle, WM_SYSKEYDOWN, VK_F4, 1 | KF_ALTDOWN << 16);
   EXPECT_EQ(started.back().Wait(30'000), std::optional<DWORD>(0));

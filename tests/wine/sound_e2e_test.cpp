@@ -339,5 +339,40 @@ TEST_F(Sound, ANarratedShowIsHeardSlideBySlideOverItsMusic) {
   EXPECT_LT(heard.Tones(ended + 300, ended + 800, {330}).at(330), 0.01) << "the music went on";
 }
 
+// A narration follows its slide however the slide was reached: a number and
+// Enter, the overview. The sounds are packed before the slides, so that the
+// show's slides are not the entries' numbers.
+TEST_F(Sound, ANarrationFollowsItsSlideByNumberAndFromTheOverview) {
+  const std::string settings =
+      "[Show]\nStart=show\n[01 Eins.txt]\nSound=say660.mp3\n[03 Drei.txt]\nSound=say1100.mp3\n";
+  Stage stage("jump", {{"say1100.mp3", FileOf("say1100.mp3")},
+                       {"say660.mp3", FileOf("say660.mp3")},
+                       {"01 Eins.txt", {'1'}},
+                       {"02 Zwei.txt", {'2'}},
+                       {"03 Drei.txt", {'3'}},
+                       {"show.ini", Bytes(settings.begin(), settings.end())}});
+  const auto show = probe::WaitFor(
+      [&](const probe::WindowInfo& w) {
+        return w.pid == stage.player.pid && w.className == player::kShowClass && w.visible;
+      },
+      30'000);
+  ASSERT_TRUE(show) << "no show";
+  ::Sleep(2'500);  // the first slide's narration has played
+  const auto heardAfter = [&](std::initializer_list<WPARAM> keys, int hertz, int other) {
+    const double at = NowMs();
+    for (const WPARAM key : keys) probe::PressKey(show->handle, key);
+    ::Sleep(2'500);
+    const auto onset = heard.Onset(hertz, at, at + 1'500, 0.1);
+    ASSERT_TRUE(onset) << hertz << " Hz never heard";
+    const auto tones = heard.Tones(*onset + 100, *onset + 900, {hertz, other});
+    EXPECT_GT(tones.at(hertz), 0.1) << hertz;
+    EXPECT_LT(tones.at(other), 0.01) << other;
+  };
+  heardAfter({'3', VK_RETURN}, 1100, 660);
+  EXPECT_EQ(probe::TitleOfW(show->handle), L"03 Drei");
+  heardAfter({VK_TAB, VK_HOME, VK_RETURN}, 660, 1100);
+  EXPECT_EQ(probe::TitleOfW(show->handle), L"01 Eins");
+}
+
 }  // namespace
 }  // namespace turv
