@@ -31,6 +31,7 @@
 #include "karupack/folder_package.h"
 #include "karupack/paths.h"
 #include "karupack/system.h"
+#include "win32/com_scope.h"
 #include "win32/handles.h"
 #include "win32/window_owner.h"
 
@@ -161,22 +162,6 @@ win32::GdiObject MessageFont(int dpi) {
   if (metrics.lfMessageFont.lfHeight == 0) metrics.lfMessageFont.lfHeight = -::MulDiv(9, dpi, 72);
   return win32::GdiObject(::CreateFontIndirectW(&metrics.lfMessageFont));
 }
-
-// COM for the shell's dialogs, as long as the window runs.
-class ComApartment {
- public:
-  ComApartment()
-      : ready_(SUCCEEDED(
-            ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-  ~ComApartment() {
-    if (ready_) ::CoUninitialize();
-  }
-
- private:
-  bool ready_;
-};
 
 template <typename T>
 struct ComReleaser {
@@ -389,7 +374,8 @@ AuthoringWindow::~AuthoringWindow() {
 }
 
 int AuthoringWindow::Run() {
-  const ComApartment com;
+  // COM for the shell's dialogs, as long as the window runs.
+  const win32::ComScope com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   running_ = true;
   ::ShowWindow(window_, SW_SHOWNORMAL);
   ::UpdateWindow(window_);

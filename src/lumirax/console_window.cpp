@@ -19,16 +19,6 @@ constexpr COLORREF kInk = RGB(235, 235, 235);
 constexpr COLORREF kMarkColour = RGB(255, 190, 0);
 constexpr UINT_PTR kTickTimer = 1;
 
-win32::GdiObject Font(int height, int weight) {
-  LOGFONTW font{};
-  font.lfHeight = -height;
-  font.lfWeight = weight;
-  font.lfCharSet = DEFAULT_CHARSET;
-  font.lfQuality = CLEARTYPE_QUALITY;
-  wcscpy(font.lfFaceName, L"Segoe UI");
-  return win32::GdiObject(::CreateFontIndirectW(&font));
-}
-
 void SetText(HWND control, const std::u16string& text) {
   const std::wstring wide = Wide(text);
   // Unchanged texts are not set again: no flicker, no screen reader chatter.
@@ -86,7 +76,7 @@ void DrawOverview(HDC dc, RECT area, const Show& show, const Grid& grid,
   const int width = (area.right - area.left) / grid.columns;
   const int height = (area.bottom - area.top) / grid.rows;
   const int pad = std::max(3, height / 20);
-  const win32::GdiObject font = Font(std::max(10, height / 9), FW_NORMAL);
+  const win32::GdiObject font = ShowFont(std::max(10, height / 9), FW_NORMAL);
   const win32::GdiObject frame(::CreatePen(PS_SOLID, pad, kMarkColour));
   const HGDIOBJ oldFont = ::SelectObject(dc, font.Get());
   ::SetBkMode(dc, TRANSPARENT);
@@ -192,7 +182,7 @@ void ConsoleWindow::Place(RECT area) {
 }
 
 void ConsoleWindow::SetNotesFont() {
-  notesFont_ = Font(notesHeight_, FW_NORMAL);
+  notesFont_ = ShowFont(notesHeight_, FW_NORMAL);
   ::SendMessageW(notesBox_, WM_SETFONT, reinterpret_cast<WPARAM>(notesFont_.Get()), TRUE);
 }
 
@@ -202,8 +192,8 @@ void ConsoleWindow::Layout() {
   const int width = client.right, height = client.bottom;
   const int margin = std::max(6, height / 60);
   const int bar = std::max(28, height / 14);
-  textFont_ = Font(std::clamp(bar / 3, 12, width / 64 + 1), FW_NORMAL);
-  bigFont_ = Font(std::clamp(bar * 2 / 5, 14, width / 56 + 1), FW_SEMIBOLD);
+  textFont_ = ShowFont(std::clamp(bar / 3, 12, width / 64 + 1), FW_NORMAL);
+  bigFont_ = ShowFont(std::clamp(bar * 2 / 5, 14, width / 56 + 1), FW_SEMIBOLD);
   if (notesHeight_ == 0) notesHeight_ = std::max(14, height / 32);
   for (HWND control : {slide_, elapsed_, clock_}) {
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(bigFont_.Get()), FALSE);
@@ -396,7 +386,7 @@ void ConsoleWindow::PaintSlide(HDC dc, std::size_t index, const RECT& area, cons
       view.kind == Kind::Text ? view.text : ListText(presentation_.Entries()[entries_[index]]));
   RECT inner = page;
   ::InflateRect(&inner, -width / 16, -pageHeight / 12);
-  const win32::GdiObject font = Font(std::max(10, pageHeight / 18), FW_NORMAL);
+  const win32::GdiObject font = ShowFont(std::max(10, pageHeight / 18), FW_NORMAL);
   const HGDIOBJ old = ::SelectObject(dc, font.Get());
   ::SetBkMode(dc, TRANSPARENT);
   ::SetTextColor(dc, kInk);

@@ -11,6 +11,7 @@
 #include "lumirax/player_texts.h"
 #include "lumirax/win32_files.h"
 #include "lumirax/window_names.h"
+#include "win32/com_scope.h"
 
 namespace turv::player {
 
@@ -74,22 +75,6 @@ std::uint32_t Background(int index) {
   const COLORREF c = ::GetSysColor(index);
   return std::uint32_t{GetRValue(c)} << 16 | std::uint32_t{GetGValue(c)} << 8 | GetBValue(c);
 }
-
-// Initialises COM for the shell's handlers, as long as the player runs.
-class ComScope {
- public:
-  ComScope()
-      : ok_(SUCCEEDED(
-            ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-  ~ComScope() {
-    if (ok_) ::CoUninitialize();
-  }
-
- private:
-  bool ok_;
-};
 
 }  // namespace
 
@@ -185,17 +170,16 @@ PlayerWindow::~PlayerWindow() {
 }
 
 int PlayerWindow::Run() {
-  const ComScope com;
+  // COM for the shell's handlers, as long as the player runs.
+  const win32::ComScope com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   running_ = true;
   ::ShowWindow(window_, SW_SHOWMAXIMIZED);
+  WantNow();  // asked once, at the size it is shown at
   ::UpdateWindow(window_);
   ::SetFocus(list_);
-  // A rehearsal is given from the presenter's console, as P gives it.
-  if (rehearsal_) {
-    Rehearse();
-  } else if (plan_.startInShow) {
-    StartShow(0);
-  }
+  // A rehearsal opens into the show as Start=show does (with the console
+  // where there is a second monitor).
+  if (plan_.startInShow) StartShow(0);
   MSG message;
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (TakeKey(message)) continue;
@@ -431,7 +415,9 @@ SlideRequest PlayerWindow::BrowsingRequest(std::size_t index) const {
 
 void PlayerWindow::WantNow() {
   // Minimised, the view has no area: nothing to decode and nothing to forget.
-  if (!worker_ || (!show_ && ::IsIconic(window_))) return;
+  // Before Run shows the window maximised, its area is not yet the one the
+  // slide is shown in: a decode for it would be done twice.
+  if (!running_ || !worker_ || (!show_ && ::IsIconic(window_))) return;
   std::vector<SlideRequest> wanted;
   if (show_) {
     wanted = show_->Wanted();

@@ -34,16 +34,6 @@ std::uint64_t Now() {
   return ::GetTickCount64();
 }
 
-win32::GdiObject Font(int height, int weight) {
-  LOGFONTW font{};
-  font.lfHeight = -height;
-  font.lfWeight = weight;
-  font.lfCharSet = DEFAULT_CHARSET;
-  font.lfQuality = CLEARTYPE_QUALITY;
-  wcscpy(font.lfFaceName, L"Segoe UI");
-  return win32::GdiObject(::CreateFontIndirectW(&font));
-}
-
 // Text in a rectangle, word-wrapped; the height it took.
 int DrawTextIn(HDC dc, const std::u16string& text, const win32::GdiObject& font, COLORREF colour,
                RECT area, UINT format) {
@@ -94,6 +84,16 @@ bool Pressed(int key) {
 }
 
 }  // namespace
+
+win32::GdiObject ShowFont(int height, int weight) {
+  LOGFONTW font{};
+  font.lfHeight = -height;
+  font.lfWeight = weight;
+  font.lfCharSet = DEFAULT_CHARSET;
+  font.lfQuality = CLEARTYPE_QUALITY;
+  wcscpy(font.lfFaceName, L"Segoe UI");
+  return win32::GdiObject(::CreateFontIndirectW(&font));
+}
 
 void DrawPixels(HDC dc, const Pixels& pixels, int left, int top) {
   if (pixels.data.empty()) return;
@@ -153,8 +153,8 @@ ShowWindow::ShowWindow(HINSTANCE instance, HWND owner, UINT endMessage, ShowHost
   screens_ = Plan(monitors);
   const RECT screen = ScreenRect(monitors, screens_.show);
   size_ = {screen.right - screen.left, screen.bottom - screen.top};
-  captionFont_ = Font(std::max(20, size_.height / 12), FW_SEMIBOLD);
-  hintFont_ = Font(std::max(12, size_.height / 36), FW_NORMAL);
+  captionFont_ = ShowFont(std::max(20, size_.height / 12), FW_SEMIBOLD);
+  hintFont_ = ShowFont(std::max(12, size_.height / 36), FW_NORMAL);
 
   show_.SetOverviewColumns(static_cast<std::size_t>(OverviewGrid().columns));
   view_ = PrepareView(presentation_, Current().entry);
@@ -442,7 +442,7 @@ void ShowWindow::FitText() {
   const RECT area = TextArea();
   HDC dc = ::GetDC(nullptr);
   for (int height = std::max(16, size_.height / 20);; height = height * 19 / 20) {
-    textFont_ = Font(height, FW_NORMAL);
+    textFont_ = ShowFont(height, FW_NORMAL);
     const HGDIOBJ old = ::SelectObject(dc, textFont_.Get());
     RECT needed = area;
     ::DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &needed,
@@ -762,8 +762,8 @@ void ShowWindow::Resize(const RECT& screen) {
   mix_ = {};
   fading_ = false;
   ::KillTimer(window_, kFadeTimer);
-  captionFont_ = Font(std::max(20, size_.height / 12), FW_SEMIBOLD);
-  hintFont_ = Font(std::max(12, size_.height / 36), FW_NORMAL);
+  captionFont_ = ShowFont(std::max(20, size_.height / 12), FW_SEMIBOLD);
+  hintFont_ = ShowFont(std::max(12, size_.height / 36), FW_NORMAL);
   FitText();
   ::InvalidateRect(window_, nullptr, FALSE);
 }

@@ -26,6 +26,9 @@
 
 namespace turv::player {
 
+// Segoe UI of the given pixel height, for the show and its console.
+win32::GdiObject ShowFont(int height, int weight);
+
 // Draws a picture 1:1 with its top left corner at (left, top).
 void DrawPixels(HDC dc, const Pixels& pixels, int left, int top);
 

@@ -22,6 +22,7 @@
 
 #include "lumirax/system_dll.h"
 #include "lumirax/win32_files.h"
+#include "win32/com_scope.h"
 
 namespace turv::player {
 
@@ -150,20 +151,6 @@ class Device {
   MCIDEVICEID id_ = 0;
 };
 
-// Keeps COM initialised on the sound thread: DirectShow lives there.
-class ComScope {
- public:
-  ComScope() : ok_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-  ~ComScope() {
-    if (ok_) ::CoUninitialize();
-  }
-
- private:
-  bool ok_;
-};
-
 constexpr std::size_t kChannels = 3;
 
 }  // namespace
@@ -218,7 +205,8 @@ struct SoundDesk::Impl {
   // ---- The sound thread ----
 
   void Run() {
-    const ComScope com;
+    // DirectShow, behind MCI, lives on this thread.
+    const win32::ComScope com(COINIT_APARTMENTTHREADED);
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = Procedure;
