@@ -134,8 +134,13 @@ inline constexpr T kShowHelp =
     u"Übersicht:\tTab; Pfeile wählen, Eingabetaste zeigt, Tab oder Esc zurück\n"
     u"Bildschirme tauschen:\tS\n"
     u"Zeit anhalten / zurücksetzen:\tT / Z\n"
-    u"Notizen größer / kleiner:\tStrg+Plus / Strg+Minus\n"
+    u"Notizen größer / kleiner:\tStrg+Plus / Strg+Minus\n";
+// The help's last lines: how the show ends, in a kiosk too.
+inline constexpr T kShowHelpEnd =
     u"Ende:\tEsc\n\n"
+    u"Eine beliebige Taste schließt diese Hilfe.";
+inline constexpr T kShowHelpEndKiosk =
+    u"Ende:\tAlt+F4 beendet den Player\n\n"
     u"Eine beliebige Taste schließt diese Hilfe.";
 
 }  // namespace turv::player::text

@@ -851,15 +851,16 @@ void ShowWindow::PaintOver(HDC dc) {
   if (help_) {
     // The keys in a dark box in the middle, in the hint's type.
     const RECT box{size_.width / 8, size_.height / 8, size_.width * 7 / 8, size_.height * 7 / 8};
-    const HBRUSH ground = ::CreateSolidBrush(RGB(30, 30, 36));
-    ::FillRect(dc, &box, ground);
-    ::DeleteObject(ground);
+    const win32::GdiObject ground(::CreateSolidBrush(RGB(30, 30, 36)));
+    ::FillRect(dc, &box, static_cast<HBRUSH>(ground.Get()));
     RECT inner = box;
     ::InflateRect(&inner, -size_.width / 30, -size_.height / 30);
     const HGDIOBJ old = ::SelectObject(dc, hintFont_.Get());
     ::SetTextColor(dc, kWhite);
     // Two columns: what, then which keys (each line's tab parts them).
-    const std::wstring help = Wide(text::kShowHelp);
+    const std::wstring help =
+        Wide(std::u16string(text::kShowHelp) +
+             std::u16string(plan_.kiosk ? text::kShowHelpEndKiosk : text::kShowHelpEnd));
     const int keys = inner.left + (inner.right - inner.left) * 2 / 5;
     const UINT format = DT_LEFT | DT_WORDBREAK | DT_NOPREFIX;
     std::size_t from = 0;
